@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace Firebird {
+class IAttachment;
+}
+
+namespace taxi::db {
+
+class Transaction;
+
+// Who connects and how: user, password and the database name as the client library reads it.
+struct Credentials {
+    QString user;
+    QString password;
+};
+
+// One connection to a database. Text travels as Windows-1251 (lc_ctype), SQL dialect 3.
+class Attachment {
+public:
+    Attachment() = default;
+    ~Attachment();
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+
+    void attach(const QString& databaseName, const Credentials& credentials);
+    // Executes a CREATE DATABASE statement for the database of that name, then attaches to it.
+    void create(const QString& databaseName, const QString& createDatabaseStatement,
+                const Credentials& credentials);
+    // Commits every open transaction of this connection, then detaches.
+    void detach();
+    // Lets go of a connection that no longer answers, without a word to the server.
+    void abandon();
+
+    bool isAttached() const { return m_handle != nullptr; }
+    const QString& databaseName() const { return m_databaseName; }
+    // Asks the server for database information; false when it does not answer.
+    bool probe() const;
+
+    Firebird::IAttachment* handle() const;
+
+private:
+    friend class Transaction;
+    void enlist(Transaction* transaction) { m_transactions.append(transaction); }
+    void delist(Transaction* transaction) { m_transactions.removeAll(transaction); }
+    void forgetTransactions();
+
+    Firebird::IAttachment* m_handle = nullptr;
+    QString m_databaseName;
+    QList<Transaction*> m_transactions;
+};
+
+} // namespace taxi::db

@@ -1,0 +1,256 @@
+#include "core/db/query.h"
+
+#include "core/date_time_text.h"
+#include "core/db/attachment.h"
+#include "core/db/firebird_client.h"
+#include "core/db/transaction.h"
+#include "core/text_codec.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+using namespace Firebird;
+
+namespace taxi::db {
+
+namespace {
+
+constexpr unsigned kCharsetWin1251 = 52;
+constexpr unsigned kBlobSegment = 16384;
+
+// Releases a reference-counted interface of the client library at the end of a scope.
+struct Releaser {
+    template <typename T> void operator()(T* object) const {
+        if (object)
+            object->release();
+    }
+};
+template <typename T> using Owned = std::unique_ptr<T, Releaser>;
+
+// The statement's parameters, with the types of the values we bind rather than the described ones:
+// the server converts them, so a text can stand where a number is expected and the other way round.
+struct InputMessage {
+    Owned<IMessageMetadata> metadata;
+    QByteArray buffer;
+    unsigned char* data() { return buffer.isEmpty() ? nullptr : reinterpret_cast<unsigned char*>(buffer.data()); }
+};
+
+InputMessage bindParameters(fb::Status& status, IStatement* statement, const SqlParams& params) {
+    Owned<IMessageMetadata> described(statement->getInputMetadata(&status));
+    const unsigned count = described->getCount(&status);
+    if (count != unsigned(params.size())) {
+        throw DbError(QStringLiteral("The statement has %1 parameters, %2 values were given")
+                          .arg(count)
+                          .arg(params.size()));
+    }
+    InputMessage message;
+    if (count == 0)
+        return message;
+
+    QList<QByteArray> texts(params.size());
+    Owned<IMetadataBuilder> builder(described->getBuilder(&status));
+    for (unsigned i = 0; i < count; ++i) {
+        const SqlValue::Storage& value = params.at(i).storage();
+        if (std::holds_alternative<qint64>(value)) {
+            builder->setType(&status, i, SQL_INT64);
+            builder->setLength(&status, i, sizeof(qint64));
+            builder->setScale(&status, i, 0);
+        } else if (const QString* text = std::get_if<QString>(&value)) {
+            texts[i] = toWin1251(*text);
+            builder->setType(&status, i, SQL_VARYING);
+            builder->setLength(&status, i, unsigned(qMax<qsizetype>(1, texts[i].size())));
+            builder->setCharSet(&status, i, kCharsetWin1251);
+            builder->setScale(&status, i, 0);
+        } else if (std::holds_alternative<QDateTime>(value)) {
+            builder->setType(&status, i, SQL_TIMESTAMP);
+            builder->setLength(&status, i, sizeof(ISC_TIMESTAMP));
+            builder->setScale(&status, i, 0);
+        }
+    }
+    message.metadata.reset(builder->getMetadata(&status));
+    IMessageMetadata* metadata = message.metadata.get();
+    message.buffer = QByteArray(qsizetype(metadata->getMessageLength(&status)), '\0');
+    char* base = message.buffer.data();
+
+    for (unsigned i = 0; i < count; ++i) {
+        const SqlValue::Storage& value = params.at(i).storage();
+        auto* nullFlag = reinterpret_cast<short*>(base + metadata->getNullOffset(&status, i));
+        char* field = base + metadata->getOffset(&status, i);
+        *nullFlag = std::holds_alternative<std::monostate>(value) ? -1 : 0;
+        if (const qint64* number = std::get_if<qint64>(&value)) {
+            std::memcpy(field, number, sizeof *number);
+        } else if (std::holds_alternative<QString>(value)) {
+            const auto length = static_cast<unsigned short>(texts[i].size());
+            std::memcpy(field, &length, sizeof length);
+            std::memcpy(field + sizeof length, texts[i].constData(), length);
+        } else if (const QDateTime* moment = std::get_if<QDateTime>(&value)) {
+            const QDate date = moment->date();
+            const QTime time = moment->time();
+            ISC_TIMESTAMP stamp;
+            stamp.timestamp_date = fb::util()->encodeDate(unsigned(date.year()), unsigned(date.month()),
+                                                          unsigned(date.day()));
+            stamp.timestamp_time = fb::util()->encodeTime(unsigned(time.hour()), unsigned(time.minute()),
+                                                          unsigned(time.second()), unsigned(time.msec()) * 10);
+            std::memcpy(field, &stamp, sizeof stamp);
+        }
+    }
+    return message;
+}
+
+QString decodeDate(ISC_DATE value) {
+    unsigned year = 0, month = 0, day = 0;
+    fb::util()->decodeDate(value, &year, &month, &day);
+    return databaseDate(QDate(int(year), int(month), int(day)));
+}
+
+QString decodeTime(ISC_TIME value) {
+    unsigned hours = 0, minutes = 0, seconds = 0, fractions = 0;
+    fb::util()->decodeTime(value, &hours, &minutes, &seconds, &fractions);
+    return databaseTime(QTime(int(hours), int(minutes), int(seconds)));
+}
+
+Field scaledNumber(qint64 value, int scale) {
+    if (scale == 0)
+        return Field::integer(value);
+    const double number = double(value) * std::pow(10.0, scale);
+    return Field::number(QString::number(number, 'f', -scale), qint64(std::llround(number)));
+}
+
+QByteArray readBlob(fb::Status& status, Transaction& transaction, ISC_QUAD blobId) {
+    Owned<IBlob> blob(
+        transaction.attachment().handle()->openBlob(&status, transaction.ensureStarted(), &blobId, 0, nullptr));
+    QByteArray content;
+    char segment[kBlobSegment];
+    for (;;) {
+        unsigned length = 0;
+        const int result = blob->getSegment(&status, sizeof segment, segment, &length);
+        if (result != IStatus::RESULT_OK && result != IStatus::RESULT_SEGMENT)
+            break;
+        content.append(segment, length);
+    }
+    blob->close(&status);
+    (void)blob.release(); // close() released the interface
+    return content;
+}
+
+Field decodeField(fb::Status& status, Transaction& transaction, IMessageMetadata* metadata, unsigned i,
+                  const char* base) {
+    if (*reinterpret_cast<const short*>(base + metadata->getNullOffset(&status, i)))
+        return Field::null();
+    const char* field = base + metadata->getOffset(&status, i);
+    const int scale = metadata->getScale(&status, i);
+    switch (metadata->getType(&status, i) & ~1u) {
+    case SQL_TEXT: {
+        // CHAR columns come padded with blanks, which no reader of them wants.
+        QString text = fromWin1251(QByteArrayView(field, metadata->getLength(&status, i)));
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        return Field::text(text);
+    }
+    case SQL_VARYING: {
+        unsigned short length = 0;
+        std::memcpy(&length, field, sizeof length);
+        return Field::text(fromWin1251(QByteArrayView(field + sizeof length, length)));
+    }
+    case SQL_SHORT: {
+        short value = 0;
+        std::memcpy(&value, field, sizeof value);
+        return scaledNumber(value, scale);
+    }
+    case SQL_LONG: {
+        qint32 value = 0;
+        std::memcpy(&value, field, sizeof value);
+        return scaledNumber(value, scale);
+    }
+    case SQL_INT64: {
+        qint64 value = 0;
+        std::memcpy(&value, field, sizeof value);
+        return scaledNumber(value, scale);
+    }
+    case SQL_FLOAT: {
+        float value = 0;
+        std::memcpy(&value, field, sizeof value);
+        return Field::number(QString::number(double(value), 'g', 7), qint64(std::llround(value)));
+    }
+    case SQL_DOUBLE: {
+        double value = 0;
+        std::memcpy(&value, field, sizeof value);
+        return Field::number(QString::number(value, 'g', 15), qint64(std::llround(value)));
+    }
+    case SQL_BOOLEAN:
+        return Field::integer(*reinterpret_cast<const unsigned char*>(field) ? 1 : 0);
+    case SQL_TYPE_DATE: {
+        ISC_DATE value;
+        std::memcpy(&value, field, sizeof value);
+        return Field::date(decodeDate(value));
+    }
+    case SQL_TYPE_TIME: {
+        ISC_TIME value;
+        std::memcpy(&value, field, sizeof value);
+        return Field::time(decodeTime(value));
+    }
+    case SQL_TIMESTAMP: {
+        ISC_TIMESTAMP value;
+        std::memcpy(&value, field, sizeof value);
+        return Field::timestamp(decodeDate(value.timestamp_date) + QLatin1Char(' ') +
+                                decodeTime(value.timestamp_time));
+    }
+    case SQL_BLOB: {
+        ISC_QUAD blobId;
+        std::memcpy(&blobId, field, sizeof blobId);
+        return Field::text(fromWin1251(readBlob(status, transaction, blobId)));
+    }
+    default:
+        throw DbError(QStringLiteral("Unsupported column type %1").arg(metadata->getType(&status, i)));
+    }
+}
+
+Owned<IStatement> prepare(fb::Status& status, Transaction& transaction, const QStringList& lines) {
+    const QByteArray text = toWin1251(lines.join(QLatin1Char('\n')));
+    return Owned<IStatement>(transaction.attachment().handle()->prepare(
+        &status, transaction.ensureStarted(), unsigned(text.size()), text.constData(), 3,
+        IStatement::PREPARE_PREFETCH_METADATA));
+}
+
+} // namespace
+
+ResultSet Query::select(const QStringList& lines, const SqlParams& params) {
+    return fb::guarded([&] {
+        fb::Status status;
+        Owned<IStatement> statement = prepare(status, m_transaction, lines);
+        InputMessage input = bindParameters(status, statement.get(), params);
+        Owned<IMessageMetadata> output(statement->getOutputMetadata(&status));
+        const unsigned count = output->getCount(&status);
+        auto columns = QSharedPointer<QStringList>::create();
+        for (unsigned i = 0; i < count; ++i)
+            columns->append(QString::fromUtf8(output->getAlias(&status, i)));
+
+        Owned<IResultSet> cursor(statement->openCursor(&status, m_transaction.ensureStarted(),
+                                                       input.metadata.get(), input.data(), output.get(), 0));
+        QByteArray buffer(qsizetype(output->getMessageLength(&status)), '\0');
+        QList<Row> rows;
+        while (cursor->fetchNext(&status, buffer.data()) == IStatus::RESULT_OK) {
+            QList<Field> fields;
+            fields.reserve(count);
+            for (unsigned i = 0; i < count; ++i)
+                fields.append(decodeField(status, m_transaction, output.get(), i, buffer.constData()));
+            rows.append(Row(columns, std::move(fields)));
+        }
+        cursor->close(&status);
+        (void)cursor.release(); // close() released the interface
+        return ResultSet(columns, std::move(rows));
+    });
+}
+
+void Query::execute(const QStringList& lines, const SqlParams& params) {
+    fb::guarded([&] {
+        fb::Status status;
+        Owned<IStatement> statement = prepare(status, m_transaction, lines);
+        InputMessage input = bindParameters(status, statement.get(), params);
+        statement->execute(&status, m_transaction.ensureStarted(), input.metadata.get(), input.data(), nullptr,
+                           nullptr);
+    });
+}
+
+} // namespace taxi::db

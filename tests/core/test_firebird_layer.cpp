@@ -1,0 +1,208 @@
+#include "core/db/attachment.h"
+#include "core/db/db_error.h"
+#include "core/db/event_listener.h"
+#include "core/db/query.h"
+#include "core/db/transaction.h"
+#include "support/loopback_proxy.h"
+#include "support/test_databases.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace taxi;
+using namespace taxi::db;
+
+namespace {
+
+QString createStatement(const QString& name, const Credentials& credentials) {
+    return QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 4096 DEFAULT CHARACTER SET WIN1251")
+        .arg(name, credentials.user, credentials.password);
+}
+
+} // namespace
+
+class FirebirdLayerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(m_folder.isValid());
+        m_path = m_folder.filePath(QStringLiteral("layer%1.fdb").arg(++m_counter));
+        m_db.create(m_path, createStatement(m_path, test::embeddedCredentials()), test::embeddedCredentials());
+        Transaction ddl(m_db);
+        Query(ddl).execute({QStringLiteral("CREATE TABLE T (ID INTEGER, NAME VARCHAR(40), NOTE VARCHAR(20), "),
+                            QStringLiteral(" WHEN_D DATE, WHEN_T TIME, WHEN_TS TIMESTAMP, AMOUNT NUMERIC(15,2), "),
+                            QStringLiteral(" CODE CHAR(6), MEMO BLOB SUB_TYPE TEXT)")});
+    }
+
+    void cleanup() { m_db.detach(); }
+
+    void textAndNullRoundTripThroughParameters_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("cyrillic") << QStringLiteral("Петренко Іван Їжакович");
+        QTest::newRow("quotes") << QStringLiteral("O'Brien'); DELETE FROM T; --");
+        QTest::newRow("empty") << QString();
+    }
+    void textAndNullRoundTripThroughParameters() {
+        QFETCH(QString, name);
+        Transaction transaction(m_db);
+        Query query(transaction);
+        query.execute({QStringLiteral("INSERT INTO T (ID, NAME, NOTE) VALUES (?, ?, ?)")}, {1, name, nullptr});
+        query.execute({QStringLiteral("INSERT INTO T (ID, NAME) VALUES (?, ?)")}, {2, QStringLiteral("other")});
+        const ResultSet rows =
+            query.select({QStringLiteral("SELECT ID, NAME, NOTE FROM T"), QStringLiteral("WHERE NAME = ?")}, {name});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first()[QStringLiteral("ID")].toInt(), 1);
+        QCOMPARE(rows.first()[QStringLiteral("name")].toText(), name);
+        QVERIFY(rows.first()[QStringLiteral("NOTE")].isNull());
+        QCOMPARE(rows.first()[QStringLiteral("NOTE")].toText(), QString());
+        QCOMPARE(query.select({QStringLiteral("SELECT COUNT(*) FROM T")}).first().at(0).toInt(), 2);
+    }
+
+    void valuesReadAsTextAndNumbers() {
+        Transaction transaction(m_db);
+        Query query(transaction);
+        query.execute({QStringLiteral("INSERT INTO T (ID, NAME, WHEN_D, WHEN_T, WHEN_TS, AMOUNT, CODE, MEMO) "
+                                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")},
+                      {7, QStringLiteral(" 0042 "), QStringLiteral("05.03.2010"), QStringLiteral("09:07:05"),
+                       QDateTime(QDate(2010, 3, 5), QTime(9, 7, 5)), QStringLiteral("12.5"), QStringLiteral("ab"),
+                       QStringLiteral("довгий текст")});
+        const Row row = query.select({QStringLiteral("SELECT * FROM T")}).first();
+        QCOMPARE(row[QStringLiteral("WHEN_D")].toText(), QStringLiteral("05.03.2010"));
+        QCOMPARE(row[QStringLiteral("WHEN_T")].toText(), QStringLiteral("09:07:05"));
+        QCOMPARE(row[QStringLiteral("WHEN_TS")].toText(), QStringLiteral("05.03.2010 09:07:05"));
+        QCOMPARE(row[QStringLiteral("AMOUNT")].toText(), QStringLiteral("12.50"));
+        QCOMPARE(row[QStringLiteral("CODE")].toText(), QStringLiteral("ab")); // CHAR padding dropped
+        QCOMPARE(row[QStringLiteral("MEMO")].toText(), QStringLiteral("довгий текст"));
+        QCOMPARE(row[QStringLiteral("NAME")].toInt(), 42);
+        QCOMPARE(row[QStringLiteral("ID")].toText(), QStringLiteral("7"));
+        QVERIFY_THROWS_EXCEPTION(DbError, row[QStringLiteral("CODE")].toInt());
+        QVERIFY_THROWS_EXCEPTION(DbError, row[QStringLiteral("NO_SUCH_COLUMN")]);
+    }
+
+    void quotedValueNeverChangesTheStatement() {
+        Transaction transaction(m_db);
+        Query query(transaction);
+        query.execute({QStringLiteral("INSERT INTO T (ID, NAME) VALUES (1, 'keep')")});
+        const QString attack = QStringLiteral("x' OR '1'='1");
+        QVERIFY(query.select({QStringLiteral("SELECT * FROM T WHERE NAME = ?")}, {attack}).isEmpty());
+        query.execute({QStringLiteral("UPDATE T SET NOTE = 'hit' WHERE NAME = ?")}, {attack});
+        const ResultSet rows = query.select({QStringLiteral("SELECT NAME, NOTE FROM T")});
+        QCOMPARE(rows.size(), 1);
+        QVERIFY(rows.first()[QStringLiteral("NOTE")].isNull());
+        // A number parameter that is not a number is refused by the server, not spliced.
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, query.execute({QStringLiteral("DELETE FROM T WHERE ID = ?")}, {QStringLiteral("1 OR 1=1")}));
+    }
+
+    void transactionsSeeEachOthersWritesOnlyAfterCommit() {
+        Transaction writer(m_db);
+        Transaction reader(m_db);
+        Query(writer).execute({QStringLiteral("INSERT INTO T (ID) VALUES (1)")});
+        const auto count = [&] {
+            reader.commitIfActive(); // a snapshot sees what was committed before it started
+            return Query(reader).select({QStringLiteral("SELECT COUNT(*) FROM T")}).first().at(0).toInt();
+        };
+        QCOMPARE(count(), 0);
+        QVERIFY(writer.isActive());
+        writer.commitIfActive();
+        QVERIFY(!writer.isActive());
+        QCOMPARE(count(), 1);
+        writer.commitIfActive(); // nothing to do, no error
+    }
+
+    void failedStatementKeepsTheTransactionUsable() {
+        Transaction transaction(m_db);
+        Query query(transaction);
+        query.execute({QStringLiteral("INSERT INTO T (ID) VALUES (1)")});
+        QVERIFY_THROWS_EXCEPTION(DbError, query.execute({QStringLiteral("INSERT INTO NO_TABLE VALUES (1)")}));
+        QVERIFY_THROWS_EXCEPTION(DbError, query.execute({QStringLiteral("INSERT INTO T (ID) VALUES (?)")}, {}));
+        transaction.commitIfActive();
+        Transaction other(m_db);
+        QCOMPARE(Query(other).select({QStringLiteral("SELECT ID FROM T")}).size(), 1);
+    }
+
+    void eventFromAnotherAttachmentArrivesOnceOnTheMainThread() {
+        EventListener listener;
+        listener.registerEvents(m_db, {QStringLiteral("EV_A"), QStringLiteral("EV_B")});
+        QSignalSpy spy(&listener, &EventListener::fired);
+        QThread* deliveredOn = nullptr;
+        connect(&listener, &EventListener::fired, this, [&] { deliveredOn = QThread::currentThread(); });
+        QTest::qWait(200); // the first alert of a registration only reports the counts
+
+        Attachment other;
+        other.attach(m_path, test::embeddedCredentials());
+        Transaction transaction(other);
+        const auto post = [&](const char* name) {
+            Query(transaction).execute({QStringLiteral("EXECUTE BLOCK AS BEGIN POST_EVENT '%1'; END")
+                                            .arg(QLatin1String(name))});
+        };
+        post("EV_A");
+        post("EV_A");
+        post("EV_A");
+        transaction.commitIfActive(); // events are posted at commit
+        QTRY_COMPARE(spy.size(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("EV_A"));
+        QCOMPARE(deliveredOn, QThread::currentThread());
+        QTest::qWait(300);
+        QCOMPARE(spy.size(), 1);
+
+        post("EV_B");
+        transaction.commitIfActive();
+        QTRY_COMPARE(spy.size(), 2);
+        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("EV_B"));
+
+        listener.cancel();
+        post("EV_A");
+        transaction.commitIfActive();
+        QTest::qWait(300);
+        QCOMPARE(spy.size(), 2);
+        other.detach();
+    }
+
+    void serverCreationProbeAndLoss() {
+        const std::optional<Credentials> credentials = test::serverCredentials();
+        if (!credentials)
+            QSKIP("no local Firebird server password");
+        test::TestDatabases databases;
+        test::LoopbackProxy network(test::kFirebirdServerPort);
+        const QString name = test::databaseNameThrough(network, databases.folder() + QStringLiteral("/server.fdb"));
+
+        Attachment refused;
+        Credentials wrong = *credentials;
+        wrong.password += QStringLiteral("-wrong");
+        try {
+            refused.create(name, createStatement(name, wrong), wrong);
+            QFAIL("a wrong password created a database");
+        } catch (const DbError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("login"), Qt::CaseInsensitive),
+                     qPrintable(error.message()));
+        }
+        QVERIFY(!refused.isAttached());
+
+        Attachment attachment;
+        attachment.create(name, createStatement(name, *credentials), *credentials);
+        QVERIFY(attachment.isAttached());
+        QVERIFY(attachment.probe());
+        Transaction transaction(attachment);
+        Query(transaction).execute({QStringLiteral("CREATE TABLE T (ID INTEGER)")});
+
+        network.cut();
+        QVERIFY(!attachment.probe());
+        attachment.abandon();
+        QVERIFY(!attachment.isAttached());
+        QVERIFY(!transaction.isActive());
+        QVERIFY_THROWS_EXCEPTION(DbError, Query(transaction).execute({QStringLiteral("DELETE FROM T")}));
+    }
+
+private:
+    QTemporaryDir m_folder;
+    int m_counter = 0;
+    QString m_path;
+    Attachment m_db;
+};
+
+QTEST_GUILESS_MAIN(FirebirdLayerTest)
+#include "test_firebird_layer.moc"
