@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QStringView>
+#include <optional>
+
+namespace taxi {
+
+// Reads an integer the way the operators' tools always have: blanks around it, an optional sign, decimal
+// digits, or hexadecimal digits after "$" or "0x". Anything else, or a value beyond 32 bits, is no number.
+std::optional<int> parseInteger(QStringView text);
+
+} // namespace taxi

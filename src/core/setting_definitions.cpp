@@ -1,0 +1,67 @@
+#include "core/setting_definitions.h"
+
+namespace taxi {
+
+const QList<SettingDefinition>& settingDefinitions() {
+    using enum SettingKind;
+    static const QList<SettingDefinition> definitions{
+        {sections::SHLYAH_BAZA, keys::PATH_BAZA, Text, QString(), false},
+        {sections::SHLYAH_BAZA, keys::NAME_BAZA, Text, QString(), false},
+        {sections::SHLYAH_BAZA, keys::SERVER, Text, QString(), false},
+        {sections::SET_SERV, keys::LOGIN, Text, QString(), false},
+        {sections::SET_SERV, keys::PASS, Text, QString(), false},
+        {sections::GPRS_TAXI, keys::PORT_SERVER, Number, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::CHAS_ZN_SEK, Number, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::NAME_STOYANKA, Text, QString(), true},
+        {sections::GPRS_TAXI, keys::FILE_NEWS, Text, QString(), true},
+        {sections::GPRS_TAXI, keys::DOSTUP_POTOK_ZAKAZ, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::YUVILEYKA_VIKLIK, Number, QStringLiteral("7"), true},
+        {sections::GPRS_TAXI, keys::PORT_DIRECTOR, Number, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::POKAZ_YUVILEYKA, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::POKAZ_KOD_KLIENTA, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::POKAZ_DODAT_DANIH, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::DODAT_DO_POTOK, Text, QStringLiteral("[0]"), false},
+        {sections::GPRS_TAXI, keys::DODAT_DO_BORG, Text, QStringLiteral("[0]"), false},
+        {sections::GPRS_TAXI, keys::BORG_ZA_VIDMOVU, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::MAX_KIL_VIDMOV, Number, QStringLiteral("10"), true},
+        {sections::GPRS_TAXI, keys::DOST_OPITUVANNYA, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::POKAZ_DODAT_KUDA, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::POKAZ_CINA_POZRAH, Switch, QStringLiteral("0"), true},
+        {sections::GPRS_TAXI, keys::MAX_CIL_POSTANOV_STOYANK, Number, QStringLiteral("1"), true},
+        {sections::GPRS_TAXI, keys::OBMIN_POVID_MIZH_VODIYAMI, Switch, QStringLiteral("0"), true},
+        {sections::SET_POTOK, keys::OPEN_U_POTIK_YUVILEY, Switch, QStringLiteral("0"), true},
+        {sections::SET_POTOK, keys::OPEN_ZAM_FOR_REESTROVANIM, Switch, QStringLiteral("0"), true},
+        {sections::SET_POTOK, keys::OPEN_ZAM_PERSHIY_LIST, Switch, QStringLiteral("0"), true},
+        {sections::SET_POTOK, keys::LIST_READ_ONLY, Switch, QStringLiteral("1"), true},
+        {sections::SET_POTOK, keys::OPEN_ZAM_LIMIT_YUVILEYKA, Switch, QStringLiteral("0"), true},
+        {sections::SET_POTOK, keys::OPEN_CHAS_POPERED_ZAM, Switch, QStringLiteral("0"), true},
+        {sections::SET_POTOK, keys::CHAS_POPERED_ZAM, Number, QStringLiteral("20"), true},
+        {sections::SET_INET, keys::AUTO_OPEN_INET, Switch, QStringLiteral("0"), true},
+        {sections::SET_INET, keys::ZAPIT_INYA_PASS, Switch, QStringLiteral("0"), true},
+        {sections::SET_INET, keys::NET_IMYA, Text, QString(), true},
+        {sections::SET_INET, keys::NET_PASS, Text, QString(), true},
+        {sections::SET_INET, keys::NAME_ZEDNANNYA, Text, QString(), true},
+        {sections::SET_INET, keys::POTRIBN_TIP_ZEDNANNYA, Text, QString(), true},
+        {sections::SET_DYI_VODIY, keys::VHID_V_SYSTEM, Switch, QStringLiteral("0"), true},
+        {sections::SET_DYI_VODIY, keys::VIHID_Z_SYSTEM, Switch, QStringLiteral("0"), true},
+        {sections::SET_DYI_VODIY, keys::ZAM_PRIYNATTYA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::ZAM_VIKONANNYA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::ZAM_VIDMOVA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::KLIENT_TURBUVATY, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::KLIENT_V_AVTO, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::PIDSADKA, Switch, QStringLiteral("0"), true},
+        {sections::SET_DYI_VODIY, keys::ZAM_ZAPIZNENNYA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::TRIVOGA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::ZBIY_SITKA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::ZMINA_STOYANKA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::VHID_V_NOVINI, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::CREATE_ZVIT, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::VHID_V_POTIK_ZAM, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::ZAM_VID_DISPETCHERA, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::ZAM_Z_POTOKU_ZAM, Switch, QStringLiteral("1"), true},
+        {sections::SET_DYI_VODIY, keys::MENU_STOYNKA, Switch, QStringLiteral("1"), true},
+    };
+    return definitions;
+}
+
+} // namespace taxi
