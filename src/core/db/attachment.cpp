@@ -4,6 +4,7 @@
 #include "core/db/transaction.h"
 #include "core/text_codec.h"
 
+#include <QScopeGuard>
 #include <ibase.h>
 
 using namespace Firebird;
@@ -15,13 +16,12 @@ namespace {
 QByteArray connectionParameters(const Credentials& credentials) {
     fb::Status status;
     IXpbBuilder* dpb = fb::util()->getXpbBuilder(&status, IXpbBuilder::DPB, nullptr, 0);
+    const auto disposeDpb = qScopeGuard([dpb] { dpb->dispose(); });
     dpb->insertString(&status, isc_dpb_user_name, toWin1251(credentials.user).constData());
     dpb->insertString(&status, isc_dpb_password, toWin1251(credentials.password).constData());
     dpb->insertString(&status, isc_dpb_lc_ctype, "WIN1251");
     dpb->insertInt(&status, isc_dpb_sql_dialect, 3);
-    QByteArray buffer(reinterpret_cast<const char*>(dpb->getBuffer(&status)), dpb->getBufferLength(&status));
-    dpb->dispose();
-    return buffer;
+    return QByteArray(reinterpret_cast<const char*>(dpb->getBuffer(&status)), dpb->getBufferLength(&status));
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 #include "core/db/attachment.h"
 #include "core/db/firebird_client.h"
 
+#include <QScopeGuard>
+#include <ibase.h>
+
 using namespace Firebird;
 
 namespace taxi::db {
@@ -22,7 +25,17 @@ ITransaction* Transaction::ensureStarted() {
     if (!m_handle) {
         fb::guarded([&] {
             fb::Status status;
-            m_handle = m_attachment.handle()->startTransaction(&status, 0, nullptr);
+            if (m_lockTimeoutSeconds == 0) {
+                m_handle = m_attachment.handle()->startTransaction(&status, 0, nullptr);
+                return;
+            }
+            IXpbBuilder* tpb = fb::util()->getXpbBuilder(&status, IXpbBuilder::TPB, nullptr, 0);
+            const auto disposeTpb = qScopeGuard([tpb] { tpb->dispose(); });
+            for (const unsigned char item : {isc_tpb_concurrency, isc_tpb_write, isc_tpb_wait})
+                tpb->insertTag(&status, item);
+            tpb->insertInt(&status, isc_tpb_lock_timeout, m_lockTimeoutSeconds);
+            m_handle = m_attachment.handle()->startTransaction(&status, tpb->getBufferLength(&status),
+                                                               tpb->getBuffer(&status));
         });
     }
     return m_handle;

@@ -18,6 +18,9 @@ public:
     Transaction& operator=(const Transaction&) = delete;
 
     bool isActive() const { return m_handle != nullptr; }
+    // Waits at most this long for a row another transaction holds, from the next start on
+    // (0: the default, wait as long as it takes).
+    void setLockTimeout(int seconds) { m_lockTimeoutSeconds = seconds; }
     void commitIfActive();
     void rollbackIfActive();
 
@@ -32,6 +35,7 @@ private:
 
     Attachment& m_attachment;
     Firebird::ITransaction* m_handle = nullptr;
+    int m_lockTimeoutSeconds = 0;
 };
 
 } // namespace taxi::db

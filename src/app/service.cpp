@@ -1,0 +1,58 @@
+#include "app/service.h"
+
+#include "core/operator.h"
+
+namespace taxi {
+
+Service::Service(Operator& op, QObject* parent)
+    : QObject(parent), runner(op, data), control(settings, data, log, counters, op, runner),
+      services{settings, data, log, counters, op, runner, journal, control, connections} {
+    control.setHooks({
+        .createPort = [this] { connections.CREATE_PORT(); },
+        .dropListeners = [this] { connections.dropListeners(); },
+        .loadLists = {},
+        .stopMainTimer = [this] { timer1.stop(); },
+    });
+    timer1.setHooks({
+        .linkTest = [this] { return control.runLinkTest(); },
+        .timeMark =
+            [this] {
+                if (const auto error = log.writeTimeMark(QStringLiteral("."), QDateTime::currentDateTime()))
+                    services.op.showError(*error);
+            },
+        .keeper = {},
+        .offersPending = {},
+        .timeoutPass = {},
+    });
+    connect(&control, &ServiceControl::endRequested, this, &Service::endRequested);
+}
+
+Service::~Service() = default;
+
+void Service::startUp() {
+    timer1.start();
+    runner.run([this] { control.OPEN_SETTING(); });
+}
+
+void Service::pressStartStop() {
+    runner.run([this] { control.pressStartStop(); });
+}
+
+bool Service::requestClose() {
+    bool closing = false;
+    runner.run([&] { closing = control.requestClose(); });
+    return closing;
+}
+
+void Service::shutDown() {
+    timer1.stop();
+    runner.run([this] {
+        if (control.isDistributing()) {
+            control.PEREZAPUSK_SERVERA();
+            counters.reset();
+        }
+    });
+    runner.run([this] { control.requestClose(); });
+}
+
+} // namespace taxi

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/data_module.h"
+#include "core/event_runner.h"
+#include "core/main_timer.h"
+#include "core/monitoring_log.h"
+#include "core/service_control.h"
+#include "core/services.h"
+#include "core/settings.h"
+#include "core/traffic_counters.h"
+#include "net/connection_service.h"
+#include "orders/journal.h"
+
+#include <QObject>
+
+namespace taxi {
+
+class Operator;
+
+// The one composition root: owns every part of the service and wires them together.
+// The fronts (the window, the headless front, tests) talk to it.
+class Service : public QObject {
+    Q_OBJECT
+public:
+    explicit Service(Operator& op, QObject* parent = nullptr);
+    ~Service() override;
+
+    // Timer1 starts and the start-up runs (OPEN_SETTING).
+    void startUp();
+    // The operator's start/stop button.
+    void pressStartStop();
+    // The operator closes the window: false when refused.
+    bool requestClose();
+    // The process is told to end: a distribution that runs is stopped as a confirmed stop would,
+    // then both databases are closed.
+    void shutDown();
+    // Runs one operator action as an event of its own.
+    void runAction(const std::function<void()>& action) { runner.run(action); }
+
+    Settings settings;
+    MonitoringLog log;
+    TrafficCounters counters;
+    DataModule data{settings};
+    EventRunner runner;
+    Journal journal{data};
+    ServiceControl control;
+    Services services;
+    net::ConnectionService connections{services};
+    MainTimer timer1{runner};
+
+signals:
+    // The program is to end with this exit status.
+    void endRequested(int exitStatus);
+};
+
+} // namespace taxi

@@ -1,0 +1,34 @@
+#include "core/event_runner.h"
+
+#include "core/data_module.h"
+#include "core/db/db_error.h"
+#include "core/operator.h"
+
+#include <exception>
+
+namespace taxi {
+
+void EventRunner::reportCurrentException() {
+    try {
+        throw;
+    } catch (const db::DbError& error) {
+        m_operator.showError(error.message());
+    } catch (const std::exception& error) {
+        m_operator.showError(QString::fromUtf8(error.what()));
+    }
+}
+
+void EventRunner::run(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        reportCurrentException();
+    }
+    try {
+        m_data.commitOpenWrites();
+    } catch (...) {
+        reportCurrentException();
+    }
+}
+
+} // namespace taxi

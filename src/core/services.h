@@ -1,0 +1,31 @@
+#pragma once
+
+namespace taxi {
+
+class DataModule;
+class EventRunner;
+class Journal;
+class MonitoringLog;
+class Operator;
+class ServiceControl;
+class Settings;
+class TrafficCounters;
+namespace net {
+class ConnectionService;
+}
+
+// The parts of the service that the handlers of requests, ticks and alerts work with. The one
+// composition root fills it in; nobody else owns any of them.
+struct Services {
+    Settings& settings;
+    DataModule& data;
+    MonitoringLog& log;
+    TrafficCounters& counters;
+    Operator& op;
+    EventRunner& runner;
+    Journal& journal;
+    ServiceControl& control;
+    net::ConnectionService& connections;
+};
+
+} // namespace taxi

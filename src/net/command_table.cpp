@@ -1,0 +1,61 @@
+#include "net/command_table.h"
+
+#include "net/connection_commands.h"
+#include "orders/version_gate.h"
+
+namespace taxi::net {
+
+bool Command::matches(const QString& request) const {
+    for (const QString& text : texts) {
+        if (match == Match::Equals ? request == text : request.contains(text))
+            return true;
+    }
+    return false;
+}
+
+const QList<Command>& commandTable() {
+    using M = Command::Match;
+    const auto row = [](const char* text, M match, Command::Handler handler, bool onDriverPort = true) {
+        return Command{{QString::fromUtf8(text)}, match, handler, onDriverPort};
+    };
+    static const QList<Command> table{
+        row("@S@", M::Equals, nullptr),
+        row("@LISTOPITUVAN@", M::Equals, nullptr),
+        row("@PITAN[", M::Contains, nullptr),
+        row("@VidVid[(", M::Contains, nullptr),
+        row("@OSOBPOVREADE@", M::Equals, nullptr),
+        row("@OSOBPOV@", M::Equals, nullptr),
+        row("@SKARGA(", M::Contains, nullptr),
+        row("@NEWS@", M::Equals, nullptr),
+        row("@OC(", M::Contains, &login, false),
+        row("@CLOSE@", M::Equals, &closePort),
+        row("@EXIT@", M::Equals, &leaveAir),
+        row("@PZ7@", M::Equals, nullptr),
+        Command{{QStringLiteral("@PZ1@"), QStringLiteral("@PZ@"), QStringLiteral("@PZ2@"), QStringLiteral("@PZ3@"),
+                 QStringLiteral("@PZ4@"), QStringLiteral("@PZ5@"), QStringLiteral("@PZ6@")},
+                M::Equals,
+                &answerOutdatedTerminal},
+        row("@inSTOYNKA[", M::Contains, nullptr),
+        row("@PD(", M::Contains, nullptr),
+        row("@PRZ@", M::Equals, nullptr),
+        row("@VDZ@", M::Equals, nullptr),
+        row("@ZKZ@", M::Equals, nullptr),
+        row("@SOS@", M::Equals, nullptr),
+        row("@ZVIN(", M::Contains, nullptr),
+        row("@ZABRPAS(", M::Contains, nullptr),
+        row("@ZAPIZNZAM(", M::Contains, nullptr),
+        row("@ZVIT@", M::Equals, nullptr),
+        row("@LNZ@", M::Equals, nullptr),
+        row("@VVZ[", M::Contains, nullptr),
+        row("@MENUOPITUVAN@", M::Equals, nullptr),
+        row("@MENUMAIN@", M::Equals, nullptr),
+        row("@MENUPOTIK@", M::Equals, nullptr),
+        row("@MENUSTOYANKI@", M::Equals, nullptr),
+        row("@MENUPIDSADKA@", M::Equals, nullptr),
+        row("@MENUNEWS@", M::Equals, nullptr),
+        row("@MENUZVIT@", M::Equals, nullptr),
+    };
+    return table;
+}
+
+} // namespace taxi::net

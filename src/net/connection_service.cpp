@@ -1,0 +1,315 @@
+#include "net/connection_service.h"
+
+#include "core/data_module.h"
+#include "core/date_time_text.h"
+#include "core/db/db_error.h"
+#include "core/event_runner.h"
+#include "core/integer_text.h"
+#include "core/monitoring_log.h"
+#include "core/services.h"
+#include "core/settings.h"
+#include "core/text_codec.h"
+#include "core/traffic_counters.h"
+#include "net/connection.h"
+#include "net/dispatcher.h"
+#include "net/framing.h"
+#include "net/listener.h"
+#include "orders/held_order.h"
+#include "orders/journal.h"
+
+#include <QScopeGuard>
+
+namespace taxi::net {
+
+namespace {
+const QString kWrongSecondConnection = QStringLiteral(
+    "ТЕЛЕФОН ПОДАВ НЕВІРНУ ЗАЯВКУ НА ПІДКЛЮЧЕННЯ / ПІДКЛЮЧЕНЬ ДО ПОРТА БІЛЬШЕ ОДНОГО");
+const QString kNetworkFailure = QStringLiteral("ЗБІЙ У ЗВЯЗКУ / СІТЦІ");
+const QString kActive = QStringLiteral("АКТИВНИЙ");
+const QString kInactive = QStringLiteral("неактивний");
+
+QString portText(const Connection* connection) { return QString::number(connection->localPort()); }
+} // namespace
+
+ConnectionService::ConnectionService(Services& services, QObject* parent)
+    : QObject(parent), m_services(services), m_slots(1) {}
+
+ConnectionService::~ConnectionService() = default;
+
+void ConnectionService::log(const QString& line) { m_services.log.append(line); }
+
+void ConnectionService::attachHandlers(Listener& listener) {
+    // Every handler is one event of its own: its errors end it, and what it wrote is committed after it.
+    const auto run = [this](auto handler) {
+        return [this, handler](auto... arguments) {
+            m_services.runner.run([&] { (this->*handler)(arguments...); });
+        };
+    };
+    connect(&listener, &Listener::getSocket, this, run(&ConnectionService::onGetSocket));
+    connect(&listener, &Listener::clientConnect, this, run(&ConnectionService::onClientConnect));
+    connect(&listener, &Listener::accept, this, run(&ConnectionService::onAccept));
+    connect(&listener, &Listener::clientWrite, this, run(&ConnectionService::onClientWrite));
+    connect(&listener, &Listener::clientRead, this, run(&ConnectionService::onClientRead));
+    connect(&listener, &Listener::clientDisconnect, this, run(&ConnectionService::onClientDisconnect));
+    connect(&listener, &Listener::clientError, this, run(&ConnectionService::onClientError));
+    connect(&listener, &Listener::listening, this, run(&ConnectionService::onListen));
+}
+
+void ConnectionService::CREATE_PORT() {
+    const QString mainPortText = m_services.settings.text(keys::PORT_SERVER);
+    const std::optional<int> mainPort = parseInteger(mainPortText);
+    if (!mainPort || *mainPort <= 0 || *mainPort > 65535)
+        throw db::DbError(QStringLiteral("'%1' is not a valid port number").arg(mainPortText));
+    if (!m_mainListener) {
+        m_mainListener = std::make_unique<Listener>(quint16(*mainPort));
+        attachHandlers(*m_mainListener);
+    }
+    m_mainListener->setPort(quint16(*mainPort));
+    m_mainListener->startListening();
+    // A build that fails half-way must not leave the main port open behind an "off" status.
+    auto closeMainPort = qScopeGuard([this] { m_mainListener->stopListening(); });
+
+    offersPending = false;
+    m_driverCount = 0;
+    DataModule& data = m_services.data;
+    data.tranzGprsRizne.commitIfActive();
+    const db::ResultSet records =
+        data.tablGprsRizne.select({QStringLiteral("SELECT GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_POZ FROM GPRS_SET_KLIENT"),
+                                   QStringLiteral("GROUP BY GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_POZ")});
+    const int count = records.size();
+    m_driverListeners.resize(std::size_t(count + 1));
+    if (m_slots.size() < count + 1)
+        m_slots.resize(count + 1);
+    m_slots[0].rxBuffer.clear();
+    m_slots[0].port = *mainPort;
+    for (int i = 1; i <= count; ++i) {
+        const db::Row& record = records.at(i - 1);
+        const int port = record.at(0).toInt();
+        m_driverListeners[std::size_t(i)] = std::make_unique<Listener>(quint16(port));
+        attachHandlers(*m_driverListeners[std::size_t(i)]);
+        PortSlot& slot = m_slots[i];
+        slot.port = port;
+        slot.callsign = record.at(1).toInt();
+        slot.reset();
+        slot.driverName.clear();
+    }
+    m_driverCount = count;
+    data.tranzGprsRizne.commitIfActive();
+    closeMainPort.dismiss();
+}
+
+void ConnectionService::dropListeners() {
+    if (m_mainListener) {
+        m_mainListener->stopListening();
+        m_mainListener->dropAllConnections();
+    }
+    for (auto& listener : m_driverListeners) {
+        if (listener)
+            listener->dropAllConnections();
+    }
+    m_driverListeners.clear();
+    for (int s = 0; s <= m_driverCount; ++s)
+        m_slots[s].rxBuffer.clear();
+    m_driverCount = 0;
+}
+
+int ConnectionService::firstListenerOnPort(int port) const {
+    for (int k = 1; k <= m_driverCount; ++k) {
+        if (driverListener(k).port() == port)
+            return k;
+    }
+    return 0;
+}
+
+int ConnectionService::lastListenerOnPort(int port) const {
+    for (int k = m_driverCount; k >= 1; --k) {
+        if (driverListener(k).port() == port)
+            return k;
+    }
+    return 0;
+}
+
+void ConnectionService::sendToSlot(int k, const QByteArray& bytes) {
+    Listener& listener = driverListener(k);
+    for (int i = 0; i < listener.connectionCount(); ++i) {
+        if (Connection* connection = listener.connection(i); connection->isOpen()) {
+            connection->send(bytes);
+            return;
+        }
+    }
+}
+
+void ConnectionService::onGetSocket(Connection*) { log(QStringLiteral("ПРОСЛУХОВУВАННЯ СЕРВЕРА > ")); }
+
+void ConnectionService::onClientConnect(Connection* connection) {
+    log(QStringLiteral("СПРОБА ПІДКЛЮЧЕННЯ ДО ПОРТА > ") + portText(connection));
+}
+
+void ConnectionService::onClientWrite(Connection* connection) {
+    log(QStringLiteral("ServerSocket1ClientWrite > ") + portText(connection));
+    log(QString(29, QLatin1Char(' ')));
+}
+
+void ConnectionService::onListen(quint16 port) { log(QStringLiteral("ДО СПИСКА ДОДАНИЙ ПОРТ > ") + QString::number(port)); }
+
+void ConnectionService::onAccept(Connection* connection) {
+    const int port = connection->localPort();
+    const int k = lastListenerOnPort(port);
+    log(QStringLiteral("ПОРТ ПІДКЛЮЧИВСЯ ДО СЕРВЕРА > ") + portText(connection));
+    if (port == m_slots[0].port || k == 0)
+        return;
+    Listener& listener = driverListener(k);
+    if (listener.connectionCount() <= 1)
+        bindTerminal(k);
+    const int count = listener.connectionCount();
+    for (int i = 1; i < count; ++i) {
+        listener.closeConnection(i);
+        log(kWrongSecondConnection);
+    }
+    log(QStringLiteral("кіл. підк. = ") + QString::number(listener.connectionCount()));
+}
+
+void ConnectionService::bindTerminal(int k) {
+    DataModule& data = m_services.data;
+    PortSlot& slot = m_slots[k];
+
+    data.tranzGprsRizne.commitIfActive();
+    data.tablGprsRizne.execute({QStringLiteral("UPDATE GPRS_SET_KLIENT"),
+                                QStringLiteral("SET GPRS_SET_KLIENT_ACTIVNIST = ?"),
+                                QStringLiteral("WHERE (GPRS_SET_KLIENT_FIO = ?)")},
+                               {kActive, slot.driverName});
+    data.tranzGprsRizne.commitIfActive();
+
+    const QStringList carOnAir{QStringLiteral("SELECT * FROM ZADIANI_AVTO"),
+                               QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")};
+    data.tranzRizne.commitIfActive();
+    const db::ResultSet before = data.rizne.select(carOnAir, {slot.callsign});
+    const QString model = before.isEmpty() ? QString() : before.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
+    if (!model.contains(DataModule::kConnectionMark)) {
+        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
+                            QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
+                           {DataModule::kConnectionMark + model, slot.callsign});
+    }
+
+    data.tranzRizne.commitIfActive();
+    const db::ResultSet onAir = data.rizne.select(carOnAir, {slot.callsign});
+    const auto field = [&](const char* column) {
+        return onAir.isEmpty() ? db::Field::null() : onAir.first()[QLatin1String(column)];
+    };
+    slot.refusalCount = 0;
+    slot.standPosition = field("ZAD_AVTO_CHAS_ZAMOVL").toText();
+    slot.orderNumber = field("ZAD_AVTO_NOMER_ZAMOVL").toInt();
+    if (field("ZAD_AVTO_ZADIANIST").toInt() == 0)
+        slot.orderTime = QDateTime::currentDateTime();
+    slot.standName = field("ZAD_AVTO_VULICA").toText();
+
+    if (slot.orderNumber != 0) {
+        const db::ResultSet orders = data.rizne.select(
+            {QStringLiteral("SELECT * FROM ZAMOVLENNIA"), QStringLiteral("WHERE (ZAMOVL_NUMBER = ?)")},
+            {slot.orderNumber});
+        if (orders.isEmpty())
+            throw db::DbError(QStringLiteral("Замовлення № %1 не знайдено").arg(slot.orderNumber));
+        const db::Row& order = orders.first();
+        const QString accepted = order[QStringLiteral("ZAMOVL_DATA_PRIYOMA")].toText() + QLatin1Char(' ') +
+                                 order[QStringLiteral("ZAMOVL_CHAS_PRIYOMA")].toText();
+        const std::optional<QDateTime> acceptedAt = parseTimestamp(accepted);
+        if (!acceptedAt)
+            throw db::DbError(QStringLiteral("'%1' is not a valid date and time").arg(accepted));
+        slot.orderTime = *acceptedAt;
+        slot.orderFrom = order[QStringLiteral("ZAMOVL_POCHAT_PUNKT")].toText();
+        slot.orderTo = order[QStringLiteral("ZAMOVL_PUNKT_PRIZHACH")].toText();
+        slot.clientCode = order[QStringLiteral("ZAMOVL_NOMER_KLIENT")].toInt();
+        slot.orderStatus = order[QStringLiteral("ZAMOVL_BEZKOSHTOVN")].toText();
+        slot.orderExtra = heldOrderExtraText(order);
+    }
+
+    try {
+        data.rizne.execute({QStringLiteral("INSERT INTO REFLESH_DANI_VODIY_GPRS"),
+                            QStringLiteral("(REFLESH_VODIY_POZ, REFLESH_VODIY_NZ, REFLESH_VODIY_PORT)"),
+                            QStringLiteral("VALUES (?, ?, ?)")},
+                           {slot.callsign, slot.orderNumber, k});
+    } catch (const db::DbError&) {
+        // Without its offer row the terminal could never be given an order: it has to connect afresh.
+        driverListener(k).closeConnection(0);
+    }
+    slot.currentMenu.clear();
+}
+
+void ConnectionService::onClientRead(Connection* connection, const QByteArray& chunk) {
+    m_services.counters.addIncoming(chunk.size());
+    const int port = connection->localPort();
+    for (int s = 0; s <= m_driverCount; ++s) {
+        if (m_slots[s].port == port)
+            executeRequests(s, chunk);
+    }
+}
+
+void ConnectionService::executeRequests(int s, const QByteArray& chunk) {
+    frameChunk(
+        chunk, [this, s]() -> QByteArray& { return m_slots[s].rxBuffer; },
+        [this, s](const QByteArray& request) {
+            m_currentRequest = fromWin1251(request);
+            m_currentRequestPort = m_slots[s].port;
+            const auto done = qScopeGuard([this] {
+                m_currentRequest.clear();
+                m_currentRequestPort = -1;
+            });
+            if (!isKeepAlive(request))
+                VIKONANNYA_ZAPITA(m_services);
+        });
+}
+
+void ConnectionService::onClientDisconnect(Connection* connection) {
+    const int port = connection->localPort();
+    log(QStringLiteral("ПОРТ ВІДКЛЮЧИВСЯ > ") + portText(connection));
+    for (int k = 1; k <= m_driverCount; ++k) {
+        if (driverListener(k).port() == port && driverListener(k).connectionCount() == 1) {
+            m_slots[k].reset();
+            releaseTerminalMarks(k);
+        }
+    }
+}
+
+void ConnectionService::releaseTerminalMarks(int k) {
+    DataModule& data = m_services.data;
+    PortSlot& slot = m_slots[k];
+
+    data.tranzGprsRizne.commitIfActive();
+    data.tablGprsRizne.execute({QStringLiteral("UPDATE GPRS_SET_KLIENT"),
+                                QStringLiteral("SET GPRS_SET_KLIENT_ACTIVNIST = ?"),
+                                QStringLiteral("WHERE (GPRS_SET_KLIENT_FIO = ?)")},
+                               {kInactive, slot.driverName});
+    data.tranzGprsRizne.commitIfActive();
+    slot.driverName.clear();
+
+    data.tranzRizne.commitIfActive();
+    const db::ResultSet onAir = data.rizne.select(
+        {QStringLiteral("SELECT * FROM ZADIANI_AVTO"), QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
+        {slot.callsign});
+    const QString model = onAir.isEmpty() ? QString() : onAir.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
+    if (model.contains(DataModule::kConnectionMark)) {
+        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
+                            QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
+                           {DataModule::withoutConnectionMark(model), slot.callsign});
+    }
+    data.rizne.execute({QStringLiteral("delete from REFLESH_DANI_VODIY_GPRS"),
+                        QStringLiteral("WHERE (REFLESH_VODIY_POZ = ?)")},
+                       {slot.callsign});
+    data.tranzRizne.commitIfActive();
+}
+
+void ConnectionService::onClientError(Connection* connection, int /*errorCode*/) {
+    log(QStringLiteral("ПОМИЛКА ПОРТА > ") + portText(connection));
+    const int k = firstListenerOnPort(connection->localPort());
+    if (k == 0)
+        return;
+    if (m_services.settings.isOn(keys::ZBIY_SITKA))
+        m_services.journal.writeJournal(m_slots[k].callsign, 0, kNetworkFailure);
+    Listener& listener = driverListener(k);
+    listener.closeAllConnections();
+    listener.stopListening(); // the driver has to log in again
+    m_slots[k].reset();
+    releaseTerminalMarks(k);
+}
+
+} // namespace taxi::net

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "net/port_slot.h"
+
+#include <QObject>
+#include <memory>
+#include <vector>
+
+namespace taxi {
+struct Services;
+}
+
+namespace taxi::net {
+
+class Connection;
+class Listener;
+
+// The port slots, the main port ServerSocket1 and the driver listeners, and the handling of every
+// socket event on them: binding a terminal to its slot, framing what it sends into requests and
+// letting it go again.
+class ConnectionService : public QObject {
+    Q_OBJECT
+public:
+    explicit ConnectionService(Services& services, QObject* parent = nullptr);
+    ~ConnectionService() override;
+
+    // Builds the slots and listeners from the connection records and opens the main port.
+    void CREATE_PORT();
+    // The listeners' part of the distribution's stop: every connection dropped without its
+    // disconnect handling, every driver listener gone, N = 0.
+    void dropListeners();
+
+    int N() const { return m_driverCount; }
+    PortSlot& slot(int index) { return m_slots[index]; }
+    const PortSlotTable& slotTable() const { return m_slots; }
+    Listener* mainListener() const { return m_mainListener.get(); }
+    // Listener k serves slot k, for k from 1 to N.
+    Listener& driverListener(int k) const { return *m_driverListeners.at(std::size_t(k)); }
+
+    // The first, or the last, listener among 1..N on that port; 0 when none.
+    int firstListenerOnPort(int port) const;
+    int lastListenerOnPort(int port) const;
+    // Sends the text on connection 0 of listener k, the oldest open connection of the port.
+    void sendToSlot(int k, const QByteArray& bytes);
+
+    // The request being executed and the port of the slot it came from; empty and -1 outside one.
+    const QString& currentRequest() const { return m_currentRequest; }
+    int currentRequestPort() const { return m_currentRequestPort; }
+
+    bool offersPending = false;
+
+private:
+    void attachHandlers(Listener& listener);
+    void onGetSocket(Connection* connection);
+    void onClientConnect(Connection* connection);
+    void onAccept(Connection* connection);
+    void onClientWrite(Connection* connection);
+    void onClientRead(Connection* connection, const QByteArray& chunk);
+    void onClientDisconnect(Connection* connection);
+    void onClientError(Connection* connection, int errorCode);
+    void onListen(quint16 port);
+
+    void bindTerminal(int k);
+    void releaseTerminalMarks(int k);
+    void executeRequests(int s, const QByteArray& chunk);
+    void log(const QString& line);
+
+    Services& m_services;
+    std::unique_ptr<Listener> m_mainListener;
+    std::vector<std::unique_ptr<Listener>> m_driverListeners; // index 0 stays empty
+    PortSlotTable m_slots;
+    int m_driverCount = 0;
+    QString m_currentRequest;
+    int m_currentRequestPort = -1;
+};
+
+} // namespace taxi::net

@@ -1,0 +1,37 @@
+#include "net/dispatcher.h"
+
+#include "core/data_module.h"
+#include "core/services.h"
+#include "net/command_table.h"
+#include "net/connection_service.h"
+#include "net/request_context.h"
+
+namespace taxi::net {
+
+namespace {
+void commitOpenTransactions(DataModule& data) {
+    data.tranzGprsRizne.commitIfActive();
+    data.tranzRizne.commitIfActive();
+}
+} // namespace
+
+void VIKONANNYA_ZAPITA(Services& services) {
+    ConnectionService& connections = services.connections;
+    commitOpenTransactions(services.data);
+    const QString request = connections.currentRequest();
+    const int port = connections.currentRequestPort();
+    if (port != -1 && !request.isEmpty()) {
+        const RequestContext context(services, request, port, connections.firstListenerOnPort(port));
+        for (const Command& command : commandTable()) {
+            if (!command.handler || !command.matches(request))
+                continue;
+            // A request on the main port changes nothing but a login.
+            if (command.onDriverPort && context.k == 0)
+                continue;
+            command.handler(context);
+        }
+    }
+    commitOpenTransactions(services.data);
+}
+
+} // namespace taxi::net

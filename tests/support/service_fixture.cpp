@@ -1,0 +1,147 @@
+#include "support/service_fixture.h"
+
+#include "app/service.h"
+#include "core/data_module.h"
+#include "core/db/query.h"
+#include "core/db/transaction.h"
+#include "core/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <stdexcept>
+
+namespace taxi::test {
+
+namespace {
+
+const QList<std::pair<int, QString>> kDemoLogins{
+    {11, QStringLiteral("Коваленко Петро Іванович")},  {12, QStringLiteral("Шевчук Андрій Миколайович")},
+    {13, QStringLiteral("Бондаренко Олег Васильович")}, {14, QStringLiteral("Ткаченко Сергій Петрович")},
+    {15, QStringLiteral("Мельник Іван Степанович")},    {16, QStringLiteral("Кравчук Богдан Олександрович")},
+    {17, QStringLiteral("Лисенко Віктор Григорович")}};
+
+// Runs code with the process's current folder set to a folder, as the service runs in its own.
+template <typename Work> void inFolder(const QString& folder, Work&& work) {
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder);
+    try {
+        work();
+    } catch (...) {
+        QDir::setCurrent(previous);
+        throw;
+    }
+    QDir::setCurrent(previous);
+}
+
+} // namespace
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+ServiceFolder::ServiceFolder() {
+    const std::optional<db::Credentials> server = serverCredentials();
+    if (!server)
+        throw std::runtime_error("the local Firebird server's SYSDBA password is not readable");
+    m_credentials = *server;
+    m_dispatcherPath = m_databases.freshDispatcherDatabase(true);
+    m_mainPort = freePort();
+    for (const auto& [callsign, name] : kDemoLogins)
+        m_drivers.append({callsign, name, freePort(), QStringLiteral("1111")});
+}
+
+ServiceFolder::~ServiceFolder() {
+    if (m_dispatcher)
+        m_dispatcher->abandon();
+}
+
+const DemoDriver& ServiceFolder::driver(int callsign) const {
+    for (const DemoDriver& driver : m_drivers) {
+        if (driver.callsign == callsign)
+            return driver;
+    }
+    throw std::runtime_error("no such demo driver");
+}
+
+void ServiceFolder::writeSettings(const QMap<QString, QString>& extra) {
+    QMap<QString, QMap<QString, QString>> sections;
+    sections[QStringLiteral("SHLYAH_BAZA")] = {
+        {QStringLiteral("SERVER"), QStringLiteral("127.0.0.1/%1:").arg(m_network.port())},
+        {QStringLiteral("PATH_BAZA"), QFileInfo(m_dispatcherPath).absolutePath()},
+        {QStringLiteral("NAME_BAZA"), QFileInfo(m_dispatcherPath).fileName()}};
+    sections[QStringLiteral("SET_SERV")] = {{QStringLiteral("LOGIN"), m_credentials.user},
+                                            {QStringLiteral("PASS"), m_credentials.password}};
+    sections[QStringLiteral("GPRS_TAXI")][QStringLiteral("PORT_SERVER")] = QString::number(m_mainPort);
+    for (auto it = extra.begin(); it != extra.end(); ++it) {
+        const QStringList place = it.key().split(QLatin1Char('/'));
+        sections[place.at(0)][place.at(1)] = it.value();
+    }
+    QByteArray content;
+    for (auto section = sections.begin(); section != sections.end(); ++section) {
+        content += "[" + section.key().toLatin1() + "]\r\n";
+        for (auto key = section->begin(); key != section->end(); ++key)
+            content += key.key().toLatin1() + "=" + key.value().toUtf8() + "\r\n";
+    }
+    QFile file(QDir(path()).filePath(QStringLiteral("SETSERVER.INI")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        throw std::runtime_error("cannot write SETSERVER.INI");
+}
+
+void ServiceFolder::createSettingsDatabase() {
+    inFolder(path(), [&] {
+        Settings settings;
+        settings.setText(keys::LOGIN, m_credentials.user);
+        settings.setText(keys::PASS, m_credentials.password);
+        DataModule data(settings);
+        data.CREATE_BAZA_TAXI_GPRS();
+        db::Attachment records;
+        records.attach(DataModule::kSettingsDatabaseFile, m_credentials);
+        db::Transaction transaction(records);
+        for (const DemoDriver& driver : std::as_const(m_drivers)) {
+            db::Query(transaction)
+                .execute({QStringLiteral("INSERT INTO GPRS_SET_KLIENT (GPRS_SET_KLIENT_POZ, GPRS_SET_KLIENT_FIO, "
+                                         "GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_ACTIVNIST, GPRS_SET_KLIENT_PASS) "
+                                         "VALUES (?, ?, ?, 'неактивний', ?)")},
+                         {driver.callsign, driver.name, int(driver.port), driver.password});
+        }
+        transaction.commitIfActive();
+        records.detach();
+    });
+}
+
+db::ResultSet ServiceFolder::dispatcherSelect(const QStringList& lines, const db::SqlParams& params) {
+    if (!m_dispatcher) {
+        m_dispatcher = std::make_unique<db::Attachment>();
+        m_dispatcher->attach(QStringLiteral("localhost:") + m_dispatcherPath, m_credentials);
+    }
+    db::Transaction transaction(*m_dispatcher);
+    return db::Query(transaction).select(lines, params);
+}
+
+void ServiceFolder::dispatcherExecute(const QStringList& lines, const db::SqlParams& params) {
+    dispatcherSelect({QStringLiteral("SELECT 1 FROM RDB$DATABASE")});
+    db::Transaction transaction(*m_dispatcher);
+    db::Query(transaction).execute(lines, params);
+    transaction.commitIfActive();
+}
+
+RunningService::RunningService(ServiceFolder& folder, bool pressStart) : m_previousFolder(QDir::currentPath()) {
+    QDir::setCurrent(folder.path());
+    m_service = std::make_unique<Service>(m_operator);
+    m_service->startUp();
+    if (pressStart)
+        m_service->pressStartStop();
+}
+
+RunningService::~RunningService() {
+    m_service->shutDown();
+    m_service.reset();
+    QDir::setCurrent(m_previousFolder);
+}
+
+QStringList RunningService::logLines() const { return m_service->log.lines(); }
+
+} // namespace taxi::test

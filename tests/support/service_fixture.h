@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/db/attachment.h"
+#include "core/db/result_set.h"
+#include "core/db/sql_value.h"
+#include "support/loopback_proxy.h"
+#include "support/scripted_operator.h"
+#include "support/test_databases.h"
+
+#include <QMap>
+#include <QStringList>
+#include <memory>
+
+namespace taxi {
+class Service;
+}
+
+namespace taxi::test {
+
+// A driver of the demo city with his connection record.
+struct DemoDriver {
+    int callsign;
+    QString name;
+    quint16 port;
+    QString password;
+};
+
+// A working folder for one service: the demo dispatcher database on the local server (reached
+// through a relay that the test may cut), SETSERVER.INI pointing at it, and TAXI_GPRS.FDB with
+// connection records for the demo drivers on free ports.
+class ServiceFolder {
+public:
+    ServiceFolder();
+    ~ServiceFolder();
+
+    QString path() const { return m_databases.folder(); }
+    quint16 mainPort() const { return m_mainPort; }
+    const QList<DemoDriver>& drivers() const { return m_drivers; }
+    const DemoDriver& driver(int callsign) const;
+    LoopbackProxy& network() { return m_network; }
+    db::Credentials credentials() const { return m_credentials; }
+
+    // Extra lines of SETSERVER.INI as "SECTION/KEY" → value (written before the service starts).
+    void writeSettings(const QMap<QString, QString>& extra = {});
+    // Creates TAXI_GPRS.FDB the way the service does and fills in the drivers' records.
+    void createSettingsDatabase();
+
+    // A statement on the dispatcher database, from another program's connection.
+    db::ResultSet dispatcherSelect(const QStringList& lines, const db::SqlParams& params = {});
+    void dispatcherExecute(const QStringList& lines, const db::SqlParams& params = {});
+
+private:
+    TestDatabases m_databases;
+    LoopbackProxy m_network{kFirebirdServerPort};
+    db::Credentials m_credentials;
+    QString m_dispatcherPath;
+    quint16 m_mainPort = 0;
+    QList<DemoDriver> m_drivers;
+    std::unique_ptr<db::Attachment> m_dispatcher;
+};
+
+// A free TCP port on the loopback address (free at the moment of asking).
+quint16 freePort();
+
+// The service itself, in this process, in a ServiceFolder: started and distributing.
+class RunningService {
+public:
+    explicit RunningService(ServiceFolder& folder, bool pressStart = true);
+    ~RunningService();
+
+    Service& operator*() { return *m_service; }
+    Service* operator->() { return m_service.get(); }
+    ScriptedOperator& op() { return m_operator; }
+    QStringList logLines() const;
+
+private:
+    QString m_previousFolder;
+    ScriptedOperator m_operator;
+    std::unique_ptr<Service> m_service;
+};
+
+} // namespace taxi::test
