@@ -1,0 +1,47 @@
+#include "console/gui_front.h"
+
+#include "app/service.h"
+#include "console/gui_operator.h"
+#include "console/main_window.h"
+#include "core/single_instance.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace taxi {
+
+namespace {
+constexpr int kExitSecondCopy = 1;
+}
+
+int runGuiFront(SingleInstance& instance, bool pressStart) {
+    GuiOperator op;
+    if (!instance.acquire()) {
+        op.inform(SingleInstance::kSecondCopyRefused);
+        return kExitSecondCopy;
+    }
+    Service service(op);
+    MainWindow window(service);
+
+    // The program ends when the main window closes or the service says so, never because some other
+    // window (the error window) happened to be the last one open.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(&window, &MainWindow::closedByOperator, &window,
+                     [] { QCoreApplication::exit(ServiceControl::kExitNormal); });
+    QObject::connect(&service, &Service::endRequested, &window, [&window](int exitStatus) {
+        window.closeForEnd();
+        QCoreApplication::exit(exitStatus);
+    });
+
+    window.show();
+    // Start-up runs once the event loop has painted the window, so that its messages appear over it
+    // and an end it requests reaches a running loop.
+    QTimer::singleShot(0, &window, [&service, pressStart] {
+        service.startUp();
+        if (pressStart && service.control.state() != ServiceControl::State::Ended)
+            service.pressStartStop();
+    });
+    return QApplication::exec();
+}
+
+} // namespace taxi
