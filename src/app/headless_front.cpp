@@ -28,7 +28,10 @@ void HeadlessOperator::showError(const QString& message) { writeLine(stderr, QSt
 HeadlessFront::HeadlessFront(Service& service, QObject* parent) : QObject(parent), m_service(service) {
     connect(&service.log, &MonitoringLog::appended, this,
             [](const QString& line) { writeLine(stdout, line); });
-    connect(&service, &Service::endRequested, this, [](int status) { QCoreApplication::exit(status); });
+    connect(&service, &Service::endRequested, this, [this](int status) {
+        m_endStatus = status;
+        QCoreApplication::exit(status);
+    });
 }
 
 int HeadlessFront::run(bool pressStart) {
@@ -40,8 +43,9 @@ int HeadlessFront::run(bool pressStart) {
     for (const QString& line : m_service.log.lines())
         writeLine(stdout, line);
     m_service.startUp();
-    if (m_service.control.state() == ServiceControl::State::Ended)
-        return QCoreApplication::exec();
+    // An end decided before the event loop runs is not seen by the loop: return it here.
+    if (m_endStatus)
+        return *m_endStatus;
     if (pressStart) {
         m_service.pressStartStop();
         if (!m_service.control.isDistributing())

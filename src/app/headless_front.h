@@ -3,6 +3,7 @@
 #include "core/operator.h"
 
 #include <QObject>
+#include <optional>
 
 namespace taxi {
 
@@ -30,6 +31,7 @@ public:
 
 private:
     Service& m_service;
+    std::optional<int> m_endStatus;
 };
 
 } // namespace taxi

@@ -1,5 +1,6 @@
 #include "app/headless_front.h"
 #include "app/service.h"
+#include "app/termination_signals.h"
 #include "core/single_instance.h"
 
 #include <QApplication>
@@ -43,6 +44,8 @@ int main(int argc, char* argv[]) {
         }
         return false;
     }();
+    if (headless)
+        taxi::TerminationSignals::reserveForMainThread();
     std::unique_ptr<QCoreApplication> application =
         headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(

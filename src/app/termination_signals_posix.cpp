@@ -2,43 +2,44 @@
 
 #include <QSocketNotifier>
 #include <csignal>
-#include <sys/socket.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace taxi {
 
 namespace {
-int g_signalPipe[2] = {-1, -1};
-
-extern "C" void onTerminationSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+sigset_t terminationSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
 }
 } // namespace
 
+void TerminationSignals::reserveForMainThread() {
+    const sigset_t set = terminationSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+    const sigset_t set = terminationSet();
+    m_descriptor = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (m_descriptor < 0)
         return;
-    m_notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_descriptor, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+        signalfd_siginfo info;
+        while (::read(m_descriptor, &info, sizeof info) == ssize_t(sizeof info)) {
+        }
         emit received();
     });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
     delete m_notifier;
-    ::close(g_signalPipe[0]);
-    ::close(g_signalPipe[1]);
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
 }
 
 } // namespace taxi

@@ -43,7 +43,8 @@ QString nextQueueNumber(DataModule& data, const QStringList& condition, const db
     QStringList lines{QStringLiteral("SELECT ZAD_AVTO_CHAS_ZAMOVL FROM ZADIANI_AVTO")};
     lines.append(condition);
     qint64 greatest = 0;
-    for (const db::Row& row : data.rizne.select(lines, params).rows())
+    const db::ResultSet queue = data.rizne.select(lines, params);
+    for (const db::Row& row : queue.rows())
         greatest = qMax(greatest, row.at(0).toInt64());
     return queueNumberText(greatest + 1);
 }

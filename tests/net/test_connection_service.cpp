@@ -83,12 +83,11 @@ private:
     }
 
     QStringList journal(int callsign) {
+        const db::ResultSet rows = m_folder->dispatcherSelect(
+            {QStringLiteral("SELECT DYA_VODIY_GPRS_DYA FROM DYA_VODIY_GPRS WHERE DYA_VODIY_GPRS_POZ = ? ORDER BY 1")},
+            {callsign});
         QStringList entries;
-        for (const db::Row& row : m_folder
-                                      ->dispatcherSelect({QStringLiteral("SELECT DYA_VODIY_GPRS_DYA FROM DYA_VODIY_GPRS "
-                                                                         "WHERE DYA_VODIY_GPRS_POZ = ? ORDER BY 1")},
-                                                         {callsign})
-                                      .rows())
+        for (const db::Row& row : rows.rows())
             entries.append(row.at(0).toText());
         return entries;
     }

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The service's main job on a demo set-up: the demo city's dispatcher database on the local
+# Firebird server, a working folder with SETSERVER.INI and the drivers' connection records,
+# the service started headless, and one driver's terminal logging in, binding and talking.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/install-deps.sh
+BUILD_TYPE=${BUILD_TYPE:-Release} BUILD_DIR=${BUILD_DIR:-build-demo} scripts/build.sh >/dev/null
+build=$root/${BUILD_DIR:-build-demo}
+scripts/firebird-server.sh
+
+password=$(set +u; . /etc/firebird/3.0/SYSDBA.password; printf '%s' "$ISC_PASSWORD")
+demo=${TAXI_GPRS_DEMO_DIR:-/tmp/taxi-gprs-demo}
+main_port=${TAXI_GPRS_DEMO_PORT:-30000}
+rm -rf "$demo"
+mkdir -p "$demo"
+chmod 777 "$demo" # the database server writes the dispatcher database here
+
+echo "== the demo city's dispatcher database: localhost:$demo/dispatcher.fdb"
+{
+  printf "SET SQL DIALECT 3;\nCREATE DATABASE 'localhost:%s/dispatcher.fdb' USER 'SYSDBA' PASSWORD '%s' " "$demo" "$password"
+  printf "PAGE_SIZE 4096 DEFAULT CHARACTER SET WIN1251;\n"
+  printf "INPUT '%s';\nCOMMIT;\nINPUT '%s';\nCOMMIT;\n" "$root/db/dispatcher.sql" "$root/db/demo-data.sql"
+} | isql-fb -q -b -ch UTF8
+
+echo "== the working folder: $demo (SETSERVER.INI, TAXI_GPRS.FDB)"
+cat > "$demo/SETSERVER.INI" <<INI
+[SHLYAH_BAZA]
+PATH_BAZA=$demo
+NAME_BAZA=dispatcher.fdb
+SERVER=localhost:
+[SET_SERV]
+LOGIN=SYSDBA
+PASS=$password
+[GPRS_TAXI]
+PORT_SERVER=$main_port
+NAME_STOYANKA=СТОЯНКА
+[SET_DYI_VODIY]
+VHID_V_SYSTEM=1
+VIHID_Z_SYSTEM=1
+INI
+iconv -f UTF-8 -t WINDOWS-1251 "$demo/SETSERVER.INI" > "$demo/SETSERVER.tmp" && mv "$demo/SETSERVER.tmp" "$demo/SETSERVER.INI"
+
+# The first start creates TAXI_GPRS.FDB and waits; the connection records are then added by hand,
+# as the operator would on the records page.
+"$build/src/app/taxi-gprs" --headless --workdir "$demo" > "$demo/first-start.log" 2>&1 &
+first=$!
+for _ in $(seq 1 50); do [ -f "$demo/TAXI_GPRS.FDB" ] && break; sleep 0.2; done
+sleep 1
+kill -TERM "$first"; wait "$first" || true
+names=("Коваленко Петро Іванович" "Шевчук Андрій Миколайович" "Бондаренко Олег Васильович" \
+       "Ткаченко Сергій Петрович" "Мельник Іван Степанович" "Кравчук Богдан Олександрович")
+{
+  printf "CONNECT '%s/TAXI_GPRS.FDB' USER 'SYSDBA' PASSWORD 'x';\n" "$demo"
+  for i in 0 1 2 3 4 5; do
+    callsign=$((11 + i))
+    printf "INSERT INTO GPRS_SET_KLIENT VALUES (%d, '%s', %d, 'неактивний', '1111');\n" \
+      "$callsign" "${names[$i]}" $((main_port + callsign))
+  done
+  printf "COMMIT;\n"
+} | isql-fb -q -b -ch UTF8
+
+marks() {
+  printf "CONNECT 'localhost:%s/dispatcher.fdb' USER 'SYSDBA' PASSWORD '%s';\n" "$demo" "$password"
+  printf "SELECT ZAD_AVTO_POZIVNIY, ZAD_AVTO_MARKA_AVTO, ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL FROM ZADIANI_AVTO;\n"
+  printf "SELECT * FROM REFLESH_DANI_VODIY_GPRS;\n"
+}
+
+echo "== the service, headless, distributing on port $main_port (its monitoring log follows)"
+"$build/src/app/taxi-gprs" --headless --start --workdir "$demo" &
+service=$!
+trap 'kill -TERM $service 2>/dev/null || true' EXIT
+sleep 2
+
+echo "== driver 11 logs in on port $main_port, binds to port $((main_port + 11)) and asks"
+fifo="$demo/terminal.in"
+mkfifo "$fifo"
+"$build/tools/terminal/taxi-gprs-terminal" --main-port "$main_port" --port $((main_port + 11)) --password 1111 \
+  < "$fifo" &
+terminal=$!
+exec 3> "$fifo"
+sleep 2
+echo "@PZ3@" >&3
+sleep 2
+echo "== while the terminal is bound, the dispatchers see its marks:"
+marks | isql-fb -q -ch UTF8
+echo "@S@" >&3
+echo "@PZ7@" >&3
+sleep 3
+exec 3>&-
+wait "$terminal"
+sleep 1
+echo "== the terminal has gone: its marks are gone too (the driver stays on the air):"
+marks | isql-fb -q -ch UTF8
+
+kill -TERM "$service"
+wait "$service" && echo "== the service stopped (exit status 0)"
+trap - EXIT
