@@ -6,6 +6,7 @@
 // the slot a fresh buffer, as closing the connection or rebuilding the slot table does (0: never, n: after
 // every n-th request). The chunk lengths (0 to 255, used in turn) split the rest, the stream itself.
 
+#include "core/integer_text.h"
 #include "core/text_codec.h"
 #include "net/framing.h"
 #include "net/protocol_text.h"
@@ -76,10 +77,9 @@ bool isSignAndDigits(const QString& text, qsizetype maxDigits) {
 }
 
 void checkNumber(const QString& text) {
-    const std::optional<int> number = parseDecimalInt(text);
+    const std::optional<int> number = taxi::parseInteger(text);
     if (number) {
-        require(isSignAndDigits(text, text.size()), "a number is a sign and digits");
-        require(parseDecimalInt(QString::number(*number)) == number, "a number reads back as itself");
+        require(taxi::parseInteger(QString::number(*number)) == number, "a number reads back as itself");
     } else {
         require(!isSignAndDigits(text, 9), "nine digits always make a number");
     }

@@ -3,7 +3,6 @@
 #include "core/text_codec.h"
 
 #include <array>
-#include <limits>
 
 namespace taxi::net {
 
@@ -85,33 +84,6 @@ QString decodeText(QStringView text) {
 
 QString base64OfUtf8(const QString& text) {
     return QString::fromLatin1(text.toUtf8().toBase64());
-}
-
-std::optional<int> parseDecimalInt(const QString& text) {
-    const QString number = text.trimmed();
-    qsizetype index = 0;
-    bool negative = false;
-    if (index < number.size() && (number[index] == u'+' || number[index] == u'-')) {
-        negative = number[index] == u'-';
-        ++index;
-    }
-    if (index == number.size())
-        return std::nullopt;
-    // Checked digit by digit, so that no run of digits can overflow the accumulator.
-    constexpr qint64 kLargestMagnitude = qint64(std::numeric_limits<int>::max()) + 1;
-    qint64 magnitude = 0;
-    for (; index < number.size(); ++index) {
-        const char16_t c = number[index].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        magnitude = magnitude * 10 + (c - u'0');
-        if (magnitude > kLargestMagnitude)
-            return std::nullopt;
-    }
-    const qint64 value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return int(value);
 }
 
 } // namespace taxi::net

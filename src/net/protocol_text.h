@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
-#include <optional>
 
 // Reading the parameters of a terminal's request and the text encodings of the wire.
 namespace taxi::net {
@@ -29,8 +28,5 @@ QString decodeText(QStringView text);
 // Free text to a terminal: the UTF-8 bytes of the text in standard Base64, padded, without line breaks.
 QString base64OfUtf8(const QString& text);
 
-// A number parameter of a request: an optional sign and decimal digits, blanks around them allowed.
-// Empty text, other characters and values outside the 32-bit range give no number.
-std::optional<int> parseDecimalInt(const QString& text);
 
 } // namespace taxi::net

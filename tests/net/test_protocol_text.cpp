@@ -16,8 +16,6 @@ private slots:
     void decodesTerminalTextAsWindows1251();
     void encodesTextAsBase64OfUtf8_data();
     void encodesTextAsBase64OfUtf8();
-    void parsesDecimalInt_data();
-    void parsesDecimalInt();
 };
 
 // Both rules side by side: they agree on well-formed parameters and part where a mark is missing
@@ -119,43 +117,6 @@ void TestProtocolText::encodesTextAsBase64OfUtf8() {
 
     QCOMPARE(base64OfUtf8(text), base64);
     QCOMPARE(decodeBase64Loosely(base64), text.toUtf8());
-}
-
-void TestProtocolText::parsesDecimalInt_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("isNumber");
-    QTest::addColumn<int>("value");
-
-    QTest::newRow("port") << QStringLiteral("30011") << true << 30011;
-    QTest::newRow("blanks around") << QStringLiteral(" \t42 ") << true << 42;
-    QTest::newRow("plus sign") << QStringLiteral("+7") << true << 7;
-    QTest::newRow("minus sign") << QStringLiteral("-15") << true << -15;
-    QTest::newRow("leading zeros") << QStringLiteral("007") << true << 7;
-    QTest::newRow("largest") << QStringLiteral("2147483647") << true << 2147483647;
-    QTest::newRow("lowest") << QStringLiteral("-2147483648") << true << int(-2147483648LL);
-    QTest::newRow("just past largest") << QStringLiteral("2147483648") << false << 0;
-    QTest::newRow("just past lowest") << QStringLiteral("-2147483649") << false << 0;
-    QTest::newRow("many digits") << QStringLiteral("99999999999999999999999") << false << 0;
-    QTest::newRow("empty") << QString() << false << 0;
-    QTest::newRow("blanks only") << QStringLiteral("   ") << false << 0;
-    QTest::newRow("sign only") << QStringLiteral("-") << false << 0;
-    QTest::newRow("two signs") << QStringLiteral("+-1") << false << 0;
-    QTest::newRow("trailing letter") << QStringLiteral("12a") << false << 0;
-    QTest::newRow("blank inside") << QStringLiteral("1 2") << false << 0;
-    QTest::newRow("hexadecimal") << QStringLiteral("0x1F") << false << 0;
-    QTest::newRow("fraction") << QStringLiteral("1.0") << false << 0;
-    QTest::newRow("digits of another script") << QStringLiteral("١٢") << false << 0;
-}
-
-void TestProtocolText::parsesDecimalInt() {
-    QFETCH(QString, text);
-    QFETCH(bool, isNumber);
-    QFETCH(int, value);
-
-    const std::optional<int> parsed = parseDecimalInt(text);
-    QCOMPARE(parsed.has_value(), isNumber);
-    if (isNumber)
-        QCOMPARE(*parsed, value);
 }
 
 QTEST_GUILESS_MAIN(TestProtocolText)
