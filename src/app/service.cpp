@@ -38,6 +38,15 @@ void Service::pressStartStop() {
     runner.run([this] { control.pressStartStop(); });
 }
 
+void Service::saveSettings() {
+    runner.run([this] {
+        if (!services.op.confirm(QStringLiteral("Зберегти настройки ?")))
+            return;
+        if (const auto error = settings.save(ServiceControl::kSettingsFile))
+            services.op.showError(*error);
+    });
+}
+
 bool Service::requestClose() {
     bool closing = false;
     runner.run([&] { closing = control.requestClose(); });

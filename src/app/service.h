@@ -34,6 +34,8 @@ public:
     // The process is told to end: a distribution that runs is stopped as a confirmed stop would,
     // then both databases are closed.
     void shutDown();
+    // The settings page's save button: asks first, then writes SETSERVER.INI.
+    void saveSettings();
     // Runs one operator action as an event of its own.
     void runAction(const std::function<void()>& action) { runner.run(action); }
 

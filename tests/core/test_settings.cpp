@@ -1,5 +1,9 @@
+#include "app/service.h"
 #include "core/settings.h"
 #include "core/text_codec.h"
+#include "support/scripted_operator.h"
+
+#include <QDir>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -345,6 +349,25 @@ private slots:
         const std::optional<QString> error = Settings().save(m_path + QStringLiteral("/SETSERVER.INI"));
         QVERIFY(error.has_value());
         QVERIFY2(error->contains(QStringLiteral("SETSERVER.INI")), qPrintable(*error));
+    }
+
+    void saveButtonAsksBeforeWriting() {
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(m_folder.path());
+        QFile::remove(QStringLiteral("SETSERVER.INI"));
+        test::ScriptedOperator op;
+        op.answers = {false, true};
+        Service service(op);
+        service.settings.setText(keys::PORT_SERVER, QStringLiteral("30000"));
+        service.saveSettings();
+        QCOMPARE(op.questions, QStringList{QStringLiteral("Зберегти настройки ?")});
+        QVERIFY(!QFile::exists(QStringLiteral("SETSERVER.INI")));
+        service.saveSettings();
+        Settings saved;
+        saved.load(QStringLiteral("SETSERVER.INI"));
+        QCOMPARE(saved.text(keys::PORT_SERVER), QStringLiteral("30000"));
+        QVERIFY(op.errors.isEmpty());
+        QDir::setCurrent(previous);
     }
 
 private:

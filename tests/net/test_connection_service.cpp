@@ -240,6 +240,71 @@ private slots:
         QCOMPARE(m_service->logLines().mid(lines).filter(QStringLiteral("водія")), QStringList());
     }
 
+    void carOfAnotherDriverSaysNothingAndClosesAnIdlePort() {
+        startService();
+        logIn(14);
+        QTRY_VERIFY(listenerOf(14).isListening());
+        m_folder->dispatcherExecute(
+            {QStringLiteral("UPDATE DANI_AVTO SET TABL_AVTO_NOM_VODIY = 0 WHERE TABL_AVTO_POZIVN = 14")});
+        const int lines = int(m_service->logLines().size());
+        logIn(14);
+        QTRY_VERIFY(!listenerOf(14).isListening());
+        QCOMPARE(m_service->logLines().mid(lines).filter(QStringLiteral("водію")), QStringList());
+    }
+
+    void bindingLoadsTheHeldOrderIntoTheSlot() {
+        startService();
+        logIn(15);
+        QTRY_VERIFY(listenerOf(15).isListening());
+        m_folder->dispatcherExecute(
+            {QStringLiteral("UPDATE ZAMOVLENNIA SET ZAMOVL_CHAS_PRIYOM_VODIY = '7' WHERE ZAMOVL_NUMBER = 1044")});
+        m_folder->dispatcherExecute({QStringLiteral("UPDATE ZADIANI_AVTO SET ZAD_AVTO_NOMER_ZAMOVL = 1044, "
+                                                    "ZAD_AVTO_ZADIANIST = 1 WHERE ZAD_AVTO_POZIVNIY = 15")});
+        FakeTerminal phone;
+        QVERIFY(phone.connectTo(m_folder->driver(15).port));
+        QTRY_COMPARE(offerRows(15), 1);
+        auto& connections = (*m_service)->connections;
+        const net::PortSlot& slot = connections.slot(connections.firstListenerOnPort(m_folder->driver(15).port));
+        QCOMPARE(slot.orderNumber, 1044);
+        QCOMPARE(slot.orderFrom, QStringLiteral("вул. Соборна, 14"));
+        QCOMPARE(slot.orderTo, QStringLiteral("Вокзал"));
+        QCOMPARE(slot.clientCode, 7);
+        QCOMPARE(slot.orderStatus, QStringLiteral("HI"));
+        QCOMPARE(slot.orderExtra, QStringLiteral("ч.в.з.{7} тар.[Місто] біля аптеки, чекати 5 хв"));
+        QVERIFY(qAbs(slot.orderTime.secsTo(QDateTime::currentDateTime()) - 6 * 60) < 90);
+        QCOMPARE(m_folder
+                     ->dispatcherSelect({QStringLiteral("SELECT REFLESH_VODIY_NZ FROM REFLESH_DANI_VODIY_GPRS WHERE "
+                                                        "REFLESH_VODIY_POZ = 15")})
+                     .first()
+                     .at(0)
+                     .toInt(),
+                 1044);
+    }
+
+    void sharedPortLookups() {
+        m_folder = std::make_unique<ServiceFolder>();
+        m_folder->changeRecord(13, m_folder->driver(12).port, QStringLiteral("2222"));
+        m_folder->writeSettings();
+        m_folder->createSettingsDatabase();
+        m_service = std::make_unique<RunningService>(*m_folder);
+        auto& connections = (*m_service)->connections;
+        const int port = m_folder->driver(12).port;
+        const int first = connections.firstListenerOnPort(port);
+        const int last = connections.lastListenerOnPort(port);
+        QCOMPARE(connections.slot(first).callsign, 12); // slots come by port, then callsign
+        QCOMPARE(connections.slot(last).callsign, 13);
+        QCOMPARE(last, first + 1);
+
+        logIn(12);
+        QTRY_VERIFY(connections.driverListener(first).isListening());
+        FakeTerminal phone;
+        QVERIFY(phone.connectTo(quint16(port)));
+        // A chunk is framed in every slot of its port; each request answers on the first one's connection.
+        phone.send("@PZ3@");
+        QVERIFY(phone.waitForReplies(2));
+        QCOMPARE(phone.receivedAfterQuiet(100), kUpdateNotice + kUpdateNotice);
+    }
+
     void callsignOnTheAirUnderAnotherNameStartsNothing() {
         startService();
         m_folder->dispatcherExecute({QStringLiteral("INSERT INTO ZADIANI_AVTO (ZAD_AVTO_POZIVNIY, ZAD_AVTO_FIO_VODIY, "

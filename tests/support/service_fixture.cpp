@@ -66,6 +66,15 @@ const DemoDriver& ServiceFolder::driver(int callsign) const {
     throw std::runtime_error("no such demo driver");
 }
 
+void ServiceFolder::changeRecord(int callsign, quint16 port, const QString& password) {
+    for (DemoDriver& driver : m_drivers) {
+        if (driver.callsign == callsign) {
+            driver.port = port;
+            driver.password = password;
+        }
+    }
+}
+
 void ServiceFolder::writeSettings(const QMap<QString, QString>& extra) {
     QMap<QString, QMap<QString, QString>> sections;
     sections[QStringLiteral("SHLYAH_BAZA")] = {

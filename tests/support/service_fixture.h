@@ -42,6 +42,8 @@ public:
 
     // Extra lines of SETSERVER.INI as "SECTION/KEY" → value (written before the service starts).
     void writeSettings(const QMap<QString, QString>& extra = {});
+    // Changes a driver's record (before createSettingsDatabase), e.g. to a port another driver has.
+    void changeRecord(int callsign, quint16 port, const QString& password);
     // Creates TAXI_GPRS.FDB the way the service does and fills in the drivers' records.
     void createSettingsDatabase();
 
