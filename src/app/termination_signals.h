@@ -11,7 +11,8 @@ namespace taxi {
 // The database client library puts its own handlers on these signals and shuts itself down from
 // them, under the feet of a service that still uses it. So the signals are blocked for the whole
 // process before any thread starts (reserveForMainThread, first thing in main) and read from a
-// descriptor on the main thread instead: no handler of anyone ever runs.
+// descriptor on the main thread instead: no handler of anyone ever runs. SIGPIPE, which would end
+// the process when its output is closed, is ignored from the same moment on.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:

@@ -20,6 +20,9 @@ sigset_t terminationSet() {
 void TerminationSignals::reserveForMainThread() {
     const sigset_t set = terminationSet();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A reader of the monitoring lines that goes away (a pipe into a pager or a log collector being
+    // restarted) must not end the service without its stop: the lines are then simply not written.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
