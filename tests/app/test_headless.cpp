@@ -1,0 +1,349 @@
+#include "support/fake_terminal.h"
+#include "support/service_fixture.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace taxi::test;
+
+namespace {
+
+QString binary(const QString& relative) {
+    return qEnvironmentVariable("TAXI_GPRS_BINARY_DIR") + relative;
+}
+
+const QString kSecondCopyRefused =
+    QStringLiteral("Немає можливості відкриття більше однієї копії програми !!!");
+const QString kNoConnection =
+    QStringLiteral("Немає можливості запустити роздачі, так як немає зєднання з базою данних !!!");
+const QString kDatabaseLost = QStringLiteral("НЕМАЄ  ЗВЯЗКУ З БАЗОЮ (можливо пропала сітка або т.і.)");
+const QString kSettingsDatabaseFailed =
+    QStringLiteral("Помилка в створені бази даних налаштувань зєднань TAXI_GPRS.FDB");
+
+// Reads the descriptor until the text has come, the writer has closed it, or the time is up.
+bool readUntil(int descriptor, const QString& text, int timeoutMs = 15000) {
+    const QByteArray wanted = text.toUtf8();
+    QByteArray received;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!received.contains(wanted) && !deadline.hasExpired()) {
+        pollfd readable{descriptor, POLLIN, 0};
+        if (::poll(&readable, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        char buffer[4096];
+        const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        received.append(buffer, got);
+    }
+    return received.contains(wanted);
+}
+
+// A program of this build run as its own process, with its output collected as it comes.
+class Program {
+public:
+    // The temporary folder holds the single-instance lock: one per test keeps tests apart from each other
+    // and from a service really running on this machine.
+    Program(const QString& relativePath, const QString& tempFolder) : m_path(binary(relativePath)) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), tempFolder);
+        m_process.setProcessEnvironment(environment);
+    }
+
+    ~Program() {
+        if (isRunning()) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    bool start(const QStringList& arguments) {
+        m_process.start(m_path, arguments);
+        return m_process.waitForStarted(5000);
+    }
+
+    // Only to a program still running: a pid of 0 would signal the test's own process group.
+    void signal(int signalNumber) const {
+        if (const qint64 pid = m_process.processId(); pid > 0)
+            ::kill(pid_t(pid), signalNumber);
+    }
+
+    // The program's stdout goes to this descriptor instead of being collected.
+    void sendOutputTo(int descriptor) {
+        m_process.setChildProcessModifier([descriptor] { ::dup2(descriptor, STDOUT_FILENO); });
+    }
+
+    // Runs the event loop meanwhile, so that terminals of the test keep working.
+    bool waitForExit(int timeoutMs) {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (isRunning() && !deadline.hasExpired())
+            QTest::qWait(5);
+        collect();
+        return !isRunning();
+    }
+
+    bool waitForOutputLine(const QString& line, int timeoutMs = 15000) {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!outputLines().contains(line) && !deadline.hasExpired() && isRunning())
+            QTest::qWait(5);
+        return outputLines().contains(line);
+    }
+
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    // Exit status 0..255 of a program that ended by itself; -1 when a signal ended it.
+    int exitCode() const {
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+
+    QStringList outputLines() {
+        collect();
+        return QString::fromUtf8(m_output).split(QLatin1Char('\n'));
+    }
+    QString output() {
+        collect();
+        return QString::fromUtf8(m_output);
+    }
+    QString errors() {
+        collect();
+        return QString::fromUtf8(m_errors);
+    }
+    // For a failed check: what the program said.
+    QByteArray transcript() { return (output() + QStringLiteral("\n--- stderr ---\n") + errors()).toUtf8(); }
+
+private:
+    void collect() {
+        m_output += m_process.readAllStandardOutput();
+        m_errors += m_process.readAllStandardError();
+    }
+
+    QString m_path;
+    QProcess m_process;
+    QByteArray m_output;
+    QByteArray m_errors;
+};
+
+} // namespace
+
+// The headless service as outside tools see it: the real program, its exit statuses, its stdout and
+// stderr, its signals and the dispatcher database rows it leaves behind.
+class HeadlessTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ServiceFolder> m_folder;
+    std::unique_ptr<QTemporaryDir> m_tempFolder;
+
+    void prepareFolder(const QMap<QString, QString>& settings = {}) {
+        m_folder = std::make_unique<ServiceFolder>();
+        m_folder->writeSettings(settings);
+        m_folder->createSettingsDatabase();
+    }
+
+    std::unique_ptr<Program> service() {
+        return std::make_unique<Program>(QStringLiteral("/src/app/taxi-gprs"), m_tempFolder->path());
+    }
+
+    QStringList headlessArguments(bool pressStart = true) const {
+        QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--workdir"), m_folder->path()};
+        if (pressStart)
+            arguments.append(QStringLiteral("--start"));
+        return arguments;
+    }
+
+    // The service distributing, with the driver's terminal logged in and bound to his port.
+    void startAndBind(Program& running, FakeTerminal& phone, int callsign) {
+        QVERIFY(running.start(headlessArguments()));
+        QVERIFY2(running.waitForOutputLine(
+                     QStringLiteral("ДО СПИСКА ДОДАНИЙ ПОРТ > %1").arg(m_folder->mainPort())),
+                 running.transcript());
+        sendLogin(m_folder->mainPort(), m_folder->driver(callsign).port, QStringLiteral("1111"));
+        QVERIFY2(running.waitForOutputLine(QStringLiteral("Запит на вхід водія № %1").arg(callsign)),
+                 running.transcript());
+        QVERIFY(phone.connectTo(m_folder->driver(callsign).port));
+        QVERIFY2(running.waitForOutputLine(QStringLiteral("кіл. підк. = 1")), running.transcript());
+        QTRY_COMPARE(offerRows(), 1);
+        QCOMPARE(markedCars(), 1);
+    }
+
+    int offerRows() {
+        return m_folder->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS")})
+            .first()
+            .at(0)
+            .toInt();
+    }
+
+    int markedCars() {
+        return m_folder
+            ->dispatcherSelect(
+                {QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO WHERE ZAD_AVTO_MARKA_AVTO LIKE ?")},
+                {QStringLiteral("%{GPRS}%")})
+            .first()
+            .at(0)
+            .toInt();
+    }
+
+private slots:
+    void init() {
+        m_tempFolder = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_tempFolder->isValid());
+    }
+
+    void cleanup() {
+        m_folder.reset();
+        m_tempFolder.reset();
+    }
+
+    void terminationSignalStopsTheDistributionAndExitsZero_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+
+    void terminationSignalStopsTheDistributionAndExitsZero() {
+        QFETCH(int, signalNumber);
+        prepareFolder();
+        auto running = service();
+        FakeTerminal phone;
+        startAndBind(*running, phone, 11);
+
+        running->signal(signalNumber);
+        QVERIFY2(running->waitForExit(5000), running->transcript());
+        QCOMPARE(running->exitCode(), 0);
+        QVERIFY2(!running->errors().contains(QStringLiteral("ERROR")), running->transcript());
+        QCOMPARE(offerRows(), 0);
+        QCOMPARE(markedCars(), 0);
+        QVERIFY(phone.waitForClosedByService());
+    }
+
+    // The reader of the monitoring lines goes away (a pager quits, a log collector restarts): the
+    // service's next line meets a closed pipe, and the service goes on.
+    void closedOutputDoesNotEndTheService() {
+        prepareFolder();
+        auto running = service();
+        int outputPipe[2];
+        QVERIFY(::pipe2(outputPipe, O_CLOEXEC) == 0);
+        running->sendOutputTo(outputPipe[1]);
+        QVERIFY(running->start(headlessArguments()));
+        ::close(outputPipe[1]);
+        const bool listening =
+            readUntil(outputPipe[0], QStringLiteral("ДО СПИСКА ДОДАНИЙ ПОРТ > %1").arg(m_folder->mainPort()));
+        ::close(outputPipe[0]);
+        QVERIFY2(listening, running->transcript());
+
+        sendLogin(m_folder->mainPort(), m_folder->driver(11).port, QStringLiteral("1111"));
+        FakeTerminal phone;
+        QVERIFY2(phone.connectTo(m_folder->driver(11).port),
+                 running->isRunning() ? "the driver's port did not open" : "the service has ended");
+        QTRY_COMPARE(offerRows(), 1);
+        running->signal(SIGTERM);
+        QVERIFY2(running->waitForExit(5000), running->transcript());
+        QCOMPARE(running->exitCode(), 0);
+        QCOMPARE(offerRows(), 0);
+        QCOMPARE(markedCars(), 0);
+    }
+
+    void startThatFailsExitsTwo_data() {
+        QTest::addColumn<QString>("mainPort");
+        QTest::addColumn<bool>("portTaken");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("main port 0") << QStringLiteral("0") << false << kNoConnection;
+        QTest::newRow("main port taken") << QString() << true << QStringLiteral("Cannot listen on port");
+    }
+
+    void startThatFailsExitsTwo() {
+        QFETCH(QString, mainPort);
+        QFETCH(bool, portTaken);
+        QFETCH(QString, message);
+        QMap<QString, QString> settings;
+        if (!mainPort.isEmpty())
+            settings.insert(QStringLiteral("GPRS_TAXI/PORT_SERVER"), mainPort);
+        prepareFolder(settings);
+        QTcpServer occupant;
+        if (portTaken)
+            QVERIFY(occupant.listen(QHostAddress::Any, m_folder->mainPort()));
+
+        auto running = service();
+        QVERIFY(running->start(headlessArguments()));
+        QVERIFY2(running->waitForExit(15000), running->transcript());
+        QCOMPARE(running->exitCode(), 2);
+        QVERIFY2(running->errors().contains(message), running->transcript());
+        QVERIFY(!running->output().contains(QStringLiteral("ДО СПИСКА ДОДАНИЙ ПОРТ")));
+    }
+
+    // A start-up that ends the program (here the settings database cannot be created) ends the
+    // process too, instead of leaving it waiting for nothing.
+    void startUpThatEndsTheProgramEndsTheProcess() {
+        m_folder = std::make_unique<ServiceFolder>();
+        m_folder->writeSettings();
+        QVERIFY(QFile::link(QStringLiteral("/nonexistent-folder/TAXI_GPRS.FDB"),
+                            QDir(m_folder->path()).filePath(QStringLiteral("TAXI_GPRS.FDB"))));
+
+        auto running = service();
+        QVERIFY(running->start(headlessArguments(false)));
+        QVERIFY2(running->waitForExit(15000), running->transcript());
+        QCOMPARE(running->exitCode(), 1);
+        QVERIFY2(running->errors().contains(kSettingsDatabaseFailed), running->transcript());
+    }
+
+    void secondInstanceIsRefusedAndTheFirstGoesOn() {
+        prepareFolder();
+        auto first = service();
+        FakeTerminal phone;
+        startAndBind(*first, phone, 11);
+
+        auto second = service();
+        QVERIFY(second->start(headlessArguments()));
+        QVERIFY2(second->waitForExit(5000), second->transcript());
+        QVERIFY(second->exitCode() > 0);
+        QVERIFY2(second->errors().contains(kSecondCopyRefused), second->transcript());
+        QCOMPARE(second->output(), QString());
+
+        QCOMPARE(offerRows(), 1);
+        QCOMPARE(markedCars(), 1);
+        phone.send("@PZ3@");
+        QVERIFY(phone.waitForReplies(1));
+        QVERIFY(phone.received().startsWith("<DataClient><NumZam>-1</NumZam>"));
+
+        // The terminal simulator of the demo logs another driver in and gets its answer.
+        Program simulator(QStringLiteral("/tools/terminal/taxi-gprs-terminal"), m_tempFolder->path());
+        QVERIFY(
+            simulator.start({QStringLiteral("--main-port"), QString::number(m_folder->mainPort()),
+                             QStringLiteral("--port"), QString::number(m_folder->driver(12).port),
+                             QStringLiteral("--password"), QStringLiteral("1111"), QStringLiteral("@PZ3@")}));
+        QVERIFY2(simulator.waitForExit(15000), simulator.transcript());
+        QCOMPARE(simulator.exitCode(), 0);
+        QVERIFY2(simulator.output().contains(QStringLiteral("<< <DataClient><NumZam>-1</NumZam>")),
+                 simulator.transcript());
+
+        first->signal(SIGTERM);
+        QVERIFY2(first->waitForExit(5000), first->transcript());
+        QCOMPARE(first->exitCode(), 0);
+    }
+
+    void lostDispatcherDatabaseExitsThreeWithinTwoTicks() {
+        prepareFolder();
+        auto running = service();
+        FakeTerminal phone;
+        startAndBind(*running, phone, 11);
+
+        QElapsedTimer sinceCut;
+        sinceCut.start();
+        m_folder->network().cut();
+        QVERIFY2(running->waitForExit(2500), running->transcript());
+        QVERIFY2(sinceCut.elapsed() <= 2500, QByteArray::number(sinceCut.elapsed()));
+        QCOMPARE(running->exitCode(), 3);
+        QVERIFY2(running->errors().contains(kDatabaseLost), running->transcript());
+    }
+};
+
+QTEST_GUILESS_MAIN(HeadlessTest)
+#include "test_headless.moc"
