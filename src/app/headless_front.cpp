@@ -14,6 +14,13 @@ void writeLine(FILE* stream, const QString& text) {
     std::fwrite(line.constData(), 1, std::size_t(line.size()), stream);
     std::fflush(stream);
 }
+
+// A monitoring line is one line on stdout, whatever the dispatchers' data put into it.
+void writeMonitoringLine(const QString& line) {
+    QString oneLine = line;
+    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    writeLine(stdout, oneLine);
+}
 } // namespace
 
 void HeadlessOperator::inform(const QString& message) { writeLine(stderr, message); }
@@ -27,7 +34,7 @@ void HeadlessOperator::showError(const QString& message) { writeLine(stderr, QSt
 
 HeadlessFront::HeadlessFront(Service& service, QObject* parent) : QObject(parent), m_service(service) {
     connect(&service.log, &MonitoringLog::appended, this,
-            [](const QString& line) { writeLine(stdout, line); });
+            [](const QString& line) { writeMonitoringLine(line); });
     connect(&service, &Service::endRequested, this, [this](int status) {
         m_endStatus = status;
         QCoreApplication::exit(status);
@@ -41,7 +48,7 @@ int HeadlessFront::run(bool pressStart) {
         QCoreApplication::exit(0);
     });
     for (const QString& line : m_service.log.lines())
-        writeLine(stdout, line);
+        writeMonitoringLine(line);
     m_service.startUp();
     // An end decided before the event loop runs is not seen by the loop: return it here.
     if (m_endStatus)
