@@ -4,6 +4,7 @@
 #include "core/settings.h"
 
 #include <QFile>
+#include <exception>
 
 namespace taxi {
 
@@ -164,8 +165,18 @@ void DataModule::abandonBoth() {
 }
 
 void DataModule::commitOpenWrites() {
-    for (db::Transaction* transaction : {&tranzGprsRizne, &tranzRizne, &tranzDaniActivVod})
-        transaction->commitIfActive();
+    // A commit that is refused must not keep the other transactions' rows hidden and locked.
+    std::exception_ptr firstError;
+    for (db::Transaction* transaction : {&tranzGprsRizne, &tranzRizne, &tranzDaniActivVod}) {
+        try {
+            transaction->commitIfActive();
+        } catch (const db::DbError&) {
+            if (!firstError)
+                firstError = std::current_exception();
+        }
+    }
+    if (firstError)
+        std::rethrow_exception(firstError);
 }
 
 } // namespace taxi

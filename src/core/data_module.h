@@ -36,7 +36,8 @@ public:
     void abandonBoth();
     // Takes the connection mark off every car that carries it (errors skip the row).
     void clearConnectionMarks();
-    // Commits every transaction of the service's own statements that is open.
+    // Commits every transaction of the service's own statements that is open; each is tried, the first
+    // failure is thrown after all of them.
     void commitOpenWrites();
 
     bool bothConnected() const { return baza.isAttached() && bazaGprs.isAttached(); }
