@@ -23,14 +23,18 @@ void writeMonitoringLine(const QString& line) {
 }
 } // namespace
 
-void HeadlessOperator::inform(const QString& message) { writeLine(stderr, message); }
+void HeadlessOperator::inform(const QString& message) {
+    writeLine(stderr, message);
+}
 
 bool HeadlessOperator::confirm(const QString& question) {
     writeLine(stderr, question + QStringLiteral(" -> Yes"));
     return true;
 }
 
-void HeadlessOperator::showError(const QString& message) { writeLine(stderr, QStringLiteral("ERROR: ") + message); }
+void HeadlessOperator::showError(const QString& message) {
+    writeLine(stderr, QStringLiteral("ERROR: ") + message);
+}
 
 HeadlessFront::HeadlessFront(Service& service, QObject* parent) : QObject(parent), m_service(service) {
     connect(&service.log, &MonitoringLog::appended, this,

@@ -25,10 +25,11 @@ Options parseOptions(const QStringList& arguments) {
     const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without a window."));
     const QCommandLineOption start(QStringLiteral("start"),
                                    QStringLiteral("Press the start button once start-up is done."));
-    const QCommandLineOption workdir(QStringLiteral("workdir"),
-                                     QStringLiteral("Working folder (settings, databases, logs); default: the "
-                                                    "program's folder."),
-                                     QStringLiteral("DIR"));
+    const QCommandLineOption workdir(
+        QStringLiteral("workdir"),
+        QStringLiteral("Working folder (settings, databases, logs); default: the "
+                       "program's folder."),
+        QStringLiteral("DIR"));
     parser.addOptions({headless, start, workdir});
     parser.process(arguments);
     return {parser.isSet(headless), parser.isSet(start), parser.value(workdir)};
@@ -46,12 +47,13 @@ int main(int argc, char* argv[]) {
     }();
     if (headless)
         taxi::TerminationSignals::reserveForMainThread();
-    std::unique_ptr<QCoreApplication> application =
-        headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> application = headless ? std::make_unique<QCoreApplication>(argc, argv)
+                                                             : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(
         QStringLiteral("Сервіс роздач зєднань GPRS/JAVA \"Korvent - TAXI\" ver 2.4"));
     const Options options = parseOptions(QCoreApplication::arguments());
-    const QString workdir = options.workdir.isEmpty() ? QCoreApplication::applicationDirPath() : options.workdir;
+    const QString workdir =
+        options.workdir.isEmpty() ? QCoreApplication::applicationDirPath() : options.workdir;
     if (!QDir::setCurrent(workdir)) {
         std::fprintf(stderr, "taxi-gprs: cannot enter the working folder %s\n", qPrintable(workdir));
         return 1;

@@ -5,8 +5,9 @@
 namespace taxi {
 
 Service::Service(Operator& op, QObject* parent)
-    : QObject(parent), runner(op, data), control(settings, data, log, counters, op, runner),
-      services{settings, data, log, counters, op, runner, journal, control, connections} {
+    : QObject(parent), runner(op, data),
+      control(settings, data, log, counters, op, runner), services{settings, data,    log,     counters,   op,
+                                                                   runner,   journal, control, connections} {
     control.setHooks({
         .createPort = [this] { connections.CREATE_PORT(); },
         .dropListeners = [this] { connections.dropListeners(); },

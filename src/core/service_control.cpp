@@ -16,7 +16,8 @@ namespace {
 const QString kNoSettingsFile = QStringLiteral(
     "Не найдено файл налаштування зєднання з головною базою даних (SETSERVER.INI). Після виправлення помилки "
     "повторіть спробу !!!");
-const QString kCreatingSettingsDatabase = QStringLiteral("Створення бази даних налаштувань зєднань TAXI_GPRS.FDB !!!");
+const QString kCreatingSettingsDatabase =
+    QStringLiteral("Створення бази даних налаштувань зєднань TAXI_GPRS.FDB !!!");
 const QString kSettingsDatabaseCreated = QStringLiteral(
     "База даних налаштувань зєднань TAXI_GPRS.FDB успішно створена. При потребі збережіть налаштування !!!");
 const QString kSettingsDatabaseFailed = QStringLiteral(
@@ -35,8 +36,8 @@ const QString kDatabaseLost = QStringLiteral(
     "ПЕРЕЗАПУСТІТЬ ПРОГРАМУ І ОБНОВІТЬ РОЗДАЧИ.");
 } // namespace
 
-ServiceControl::ServiceControl(Settings& settings, DataModule& data, MonitoringLog& log, TrafficCounters& counters,
-                               Operator& op, EventRunner& runner, QObject* parent)
+ServiceControl::ServiceControl(Settings& settings, DataModule& data, MonitoringLog& log,
+                               TrafficCounters& counters, Operator& op, EventRunner& runner, QObject* parent)
     : QObject(parent), m_settings(settings), m_data(data), m_log(log), m_counters(counters), m_operator(op),
       m_runner(runner) {}
 
@@ -53,7 +54,8 @@ void ServiceControl::OPEN_SETTING() {
     const bool dispatcherNamed = !m_settings.text(keys::PATH_BAZA).isEmpty() &&
                                  !m_settings.text(keys::NAME_BAZA).isEmpty() &&
                                  !m_settings.text(keys::SERVER).isEmpty();
-    if (settingsDatabaseExists && dispatcherNamed && m_settings.text(keys::PORT_SERVER) != QStringLiteral("0")) {
+    if (settingsDatabaseExists && dispatcherNamed &&
+        m_settings.text(keys::PORT_SERVER) != QStringLiteral("0")) {
         try {
             m_data.OPEN_BAZA_TAXI_GPRS();
             m_data.OPEN_BAZA_TAXI();

@@ -32,7 +32,8 @@ struct Driver {
 // The connection record of that port and password, when there is exactly one and its port is set.
 std::optional<Driver> findConnectionRecord(DataModule& data, int port, const QString& password) {
     const db::ResultSet records = data.tablGprsRizne.select(
-        {QStringLiteral("SELECT GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_FIO, GPRS_SET_KLIENT_POZ FROM GPRS_SET_KLIENT"),
+        {QStringLiteral(
+             "SELECT GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_FIO, GPRS_SET_KLIENT_POZ FROM GPRS_SET_KLIENT"),
          QStringLiteral("WHERE (GPRS_SET_KLIENT_PORT = ?) AND (GPRS_SET_KLIENT_PASS = ?)")},
         {port, password});
     if (records.size() != 1 || records.first()[QStringLiteral("GPRS_SET_KLIENT_PORT")].toInt() == 0)
@@ -53,9 +54,10 @@ bool isBlackListed(DataModule& data, int callsign) {
 bool carAssignedToDriver(DataModule& data, const Driver& driver) {
     const db::ResultSet cars = data.rizne.select(
         {QStringLiteral("SELECT TABL_AVTO_POZIVN, TABL_AVTO_NOM_VODIY FROM DANI_AVTO"),
-         QStringLiteral("WHERE (TABL_AVTO_POZIVN = ?) AND (TABL_AVTO_NOM_VODIY = (IIF((SELECT TABL_VODIY_NOMER FROM "
-                        "VODII WHERE TABL_VODIY_FIO = ?) IS NULL, 0, (SELECT TABL_VODIY_NOMER FROM VODII WHERE "
-                        "TABL_VODIY_FIO = ?))))")},
+         QStringLiteral(
+             "WHERE (TABL_AVTO_POZIVN = ?) AND (TABL_AVTO_NOM_VODIY = (IIF((SELECT TABL_VODIY_NOMER FROM "
+             "VODII WHERE TABL_VODIY_FIO = ?) IS NULL, 0, (SELECT TABL_VODIY_NOMER FROM VODII WHERE "
+             "TABL_VODIY_FIO = ?))))")},
         {driver.callsign, driver.name, driver.name});
     return cars.size() == 1 && cars.first()[QStringLiteral("TABL_AVTO_NOM_VODIY")].toInt() != 0;
 }
@@ -107,10 +109,11 @@ void login(const RequestContext& context) {
             listener.closeAllConnections();
             context.log(kRepeatedLogin);
         } else {
-            const db::ResultSet onAir = data.rizne.select(
-                {QStringLiteral("SELECT * FROM ZADIANI_AVTO"), QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
-                {driver->callsign});
-            if (!onAir.isEmpty() && onAir.last()[QStringLiteral("ZAD_AVTO_FIO_VODIY")].toText() != driver->name) {
+            const db::ResultSet onAir = data.rizne.select({QStringLiteral("SELECT * FROM ZADIANI_AVTO"),
+                                                           QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
+                                                          {driver->callsign});
+            if (!onAir.isEmpty() &&
+                onAir.last()[QStringLiteral("ZAD_AVTO_FIO_VODIY")].toText() != driver->name) {
                 context.log(kOtherName);
             } else {
                 if (onAir.isEmpty() && ok && !debtor)
@@ -123,7 +126,8 @@ void login(const RequestContext& context) {
                     if (services.settings.isOn(keys::VHID_V_SYSTEM))
                         services.journal.writeJournal(driver->callsign, 0, kLoginJournal);
                 } else {
-                    context.log(QStringLiteral("Відмова водію позивного N[") + QString::number(driver->callsign) +
+                    context.log(QStringLiteral("Відмова водію позивного N[") +
+                                QString::number(driver->callsign) +
                                 QStringLiteral("], так як він знаходиться в чорному списку !!!"));
                     services.journal.writeJournal(driver->callsign, 0, kRefusalJournal);
                 }
@@ -138,7 +142,8 @@ void login(const RequestContext& context) {
 
 void closePort(const RequestContext& context) {
     const int callsign = context.slot().callsign;
-    context.log(QStringLiteral("Водій № ") + QString::number(callsign) + QStringLiteral(" сам закрив свій порт"));
+    context.log(QStringLiteral("Водій № ") + QString::number(callsign) +
+                QStringLiteral(" сам закрив свій порт"));
     if (context.services.settings.isOn(keys::VIHID_Z_SYSTEM))
         context.services.journal.writeJournal(callsign, 0, kLogoutJournal);
 }

@@ -22,13 +22,15 @@
 namespace taxi::net {
 
 namespace {
-const QString kWrongSecondConnection = QStringLiteral(
-    "ТЕЛЕФОН ПОДАВ НЕВІРНУ ЗАЯВКУ НА ПІДКЛЮЧЕННЯ / ПІДКЛЮЧЕНЬ ДО ПОРТА БІЛЬШЕ ОДНОГО");
+const QString kWrongSecondConnection =
+    QStringLiteral("ТЕЛЕФОН ПОДАВ НЕВІРНУ ЗАЯВКУ НА ПІДКЛЮЧЕННЯ / ПІДКЛЮЧЕНЬ ДО ПОРТА БІЛЬШЕ ОДНОГО");
 const QString kNetworkFailure = QStringLiteral("ЗБІЙ У ЗВЯЗКУ / СІТЦІ");
 const QString kActive = QStringLiteral("АКТИВНИЙ");
 const QString kInactive = QStringLiteral("неактивний");
 
-QString portText(const Connection* connection) { return QString::number(connection->localPort()); }
+QString portText(const Connection* connection) {
+    return QString::number(connection->localPort());
+}
 } // namespace
 
 ConnectionService::ConnectionService(Services& services, QObject* parent)
@@ -36,7 +38,9 @@ ConnectionService::ConnectionService(Services& services, QObject* parent)
 
 ConnectionService::~ConnectionService() = default;
 
-void ConnectionService::log(const QString& line) { m_services.log.append(line); }
+void ConnectionService::log(const QString& line) {
+    m_services.log.append(line);
+}
 
 void ConnectionService::attachHandlers(Listener& listener) {
     // Every handler is one event of its own: its errors end it, and what it wrote is committed after it.
@@ -73,9 +77,9 @@ void ConnectionService::CREATE_PORT() {
     m_driverCount = 0;
     DataModule& data = m_services.data;
     data.tranzGprsRizne.commitIfActive();
-    const db::ResultSet records =
-        data.tablGprsRizne.select({QStringLiteral("SELECT GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_POZ FROM GPRS_SET_KLIENT"),
-                                   QStringLiteral("GROUP BY GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_POZ")});
+    const db::ResultSet records = data.tablGprsRizne.select(
+        {QStringLiteral("SELECT GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_POZ FROM GPRS_SET_KLIENT"),
+         QStringLiteral("GROUP BY GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_POZ")});
     const int count = records.size();
     m_driverListeners.resize(std::size_t(count + 1));
     if (m_slots.size() < count + 1)
@@ -139,7 +143,9 @@ void ConnectionService::sendToSlot(int k, const QByteArray& bytes) {
     }
 }
 
-void ConnectionService::onGetSocket(Connection*) { log(QStringLiteral("ПРОСЛУХОВУВАННЯ СЕРВЕРА > ")); }
+void ConnectionService::onGetSocket(Connection*) {
+    log(QStringLiteral("ПРОСЛУХОВУВАННЯ СЕРВЕРА > "));
+}
 
 void ConnectionService::onClientConnect(Connection* connection) {
     log(QStringLiteral("СПРОБА ПІДКЛЮЧЕННЯ ДО ПОРТА > ") + portText(connection));
@@ -150,7 +156,9 @@ void ConnectionService::onClientWrite(Connection* connection) {
     log(QString(29, QLatin1Char(' ')));
 }
 
-void ConnectionService::onListen(quint16 port) { log(QStringLiteral("ДО СПИСКА ДОДАНИЙ ПОРТ > ") + QString::number(port)); }
+void ConnectionService::onListen(quint16 port) {
+    log(QStringLiteral("ДО СПИСКА ДОДАНИЙ ПОРТ > ") + QString::number(port));
+}
 
 void ConnectionService::onAccept(Connection* connection) {
     const int port = connection->localPort();
@@ -184,9 +192,11 @@ void ConnectionService::bindTerminal(int k) {
                                QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")};
     data.tranzRizne.commitIfActive();
     const db::ResultSet before = data.rizne.select(carOnAir, {slot.callsign});
-    const QString model = before.isEmpty() ? QString() : before.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
+    const QString model =
+        before.isEmpty() ? QString() : before.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
     if (!model.contains(DataModule::kConnectionMark)) {
-        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
+        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"),
+                            QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
                             QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
                            {DataModule::kConnectionMark + model, slot.callsign});
     }
@@ -286,9 +296,11 @@ void ConnectionService::releaseTerminalMarks(int k) {
     const db::ResultSet onAir = data.rizne.select(
         {QStringLiteral("SELECT * FROM ZADIANI_AVTO"), QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
         {slot.callsign});
-    const QString model = onAir.isEmpty() ? QString() : onAir.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
+    const QString model =
+        onAir.isEmpty() ? QString() : onAir.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
     if (model.contains(DataModule::kConnectionMark)) {
-        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
+        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"),
+                            QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
                             QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
                            {DataModule::withoutConnectionMark(model), slot.callsign});
     }

@@ -12,8 +12,8 @@ struct PortSlot {
     qint32 port = 0;
     QByteArray rxBuffer; // received characters not yet forming a complete request
     qint32 callsign = 0;
-    QString driverName;          // from the last accepted login; empty when nobody is logged in
-    QString standName;           // ZAD_AVTO_VULICA; empty or "[]{}" for none
+    QString driverName; // from the last accepted login; empty when nobody is logged in
+    QString standName;  // ZAD_AVTO_VULICA; empty or "[]{}" for none
     QString standPosition = QStringLiteral("0");
     qint32 orderNumber = 0;
     QDateTime orderTime;

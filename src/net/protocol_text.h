@@ -28,5 +28,4 @@ QString decodeText(QStringView text);
 // Free text to a terminal: the UTF-8 bytes of the text in standard Base64, padded, without line breaks.
 QString base64OfUtf8(const QString& text);
 
-
 } // namespace taxi::net

@@ -7,15 +7,21 @@
 
 namespace taxi::net {
 
-PortSlot& RequestContext::slot() const { return services.connections.slot(k); }
+PortSlot& RequestContext::slot() const {
+    return services.connections.slot(k);
+}
 
-QString RequestContext::encodeText(const QString& text) const { return net::encodeText(services.counters, text); }
+QString RequestContext::encodeText(const QString& text) const {
+    return net::encodeText(services.counters, text);
+}
 
 void RequestContext::reply(const QString& text) const {
     if (k != 0)
         services.connections.sendToSlot(k, toWin1251(text + QLatin1Char('@')));
 }
 
-void RequestContext::log(const QString& line) const { services.log.append(line); }
+void RequestContext::log(const QString& line) const {
+    services.log.append(line);
+}
 
 } // namespace taxi::net

@@ -8,7 +8,8 @@
 
 namespace taxi {
 
-const QStringList kFreeInPool{QStringLiteral("WHERE (ZAD_AVTO_VULICA = '[]{}') AND (ZAD_AVTO_ZADIANIST = 0)")};
+const QStringList kFreeInPool{
+    QStringLiteral("WHERE (ZAD_AVTO_VULICA = '[]{}') AND (ZAD_AVTO_ZADIANIST = 0)")};
 
 namespace {
 
@@ -20,8 +21,8 @@ db::SqlValue latestClosedOrder(DataModule& data, const QString& kind, const QStr
     params.append(driver);
     const db::ResultSet rows = data.rizne.select(
         {QStringLiteral("SELECT  CZ_DATA_PRIYOMA, CZ_CHAS_PRIYOMA  FROM CLOSEZAMOVLENNIA"), filter,
-         QStringLiteral(" AND CZ_DATA_PRIYOMA = (SELECT MAX(CZ_DATA_PRIYOMA) FROM CLOSEZAMOVLENNIA  ") + filter +
-             QStringLiteral(")"),
+         QStringLiteral(" AND CZ_DATA_PRIYOMA = (SELECT MAX(CZ_DATA_PRIYOMA) FROM CLOSEZAMOVLENNIA  ") +
+             filter + QStringLiteral(")"),
          QStringLiteral("ORDER BY CZ_DATA_PRIYOMA, CZ_CHAS_PRIYOMA")},
         params);
     if (rows.isEmpty())
@@ -36,7 +37,8 @@ const QString kOtherClosed = QStringLiteral("(CZ_STATUS_ZAMOVL = -1)");
 } // namespace
 
 QString queueNumberText(qint64 number) {
-    return number < 10000 ? QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0')) : QString::number(number);
+    return number < 10000 ? QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0'))
+                          : QString::number(number);
 }
 
 QString nextQueueNumber(DataModule& data, const QStringList& condition, const db::SqlParams& params) {
@@ -53,18 +55,22 @@ void putOnAir(DataModule& data, int callsign, const QString& driverName) {
     try {
         data.tranzRizne.commitIfActive();
         const db::ResultSet cars = data.rizne.select(
-            {QStringLiteral("SELECT * FROM DANI_AVTO"), QStringLiteral("WHERE (TABL_AVTO_POZIVN = ?)")}, {callsign});
+            {QStringLiteral("SELECT * FROM DANI_AVTO"), QStringLiteral("WHERE (TABL_AVTO_POZIVN = ?)")},
+            {callsign});
         const auto car = [&](const char* column) {
             return cars.isEmpty() ? db::Field::null() : cars.first()[QLatin1String(column)];
         };
         const QString queueNumber = nextQueueNumber(data, kFreeInPool, {});
         const QString byDriver = QStringLiteral(" AND (CZ_FIO_TAXI = ?) AND (CZ_POZIVNIY = ?)");
-        const db::SqlValue freeRideMark = latestClosedOrder(data, kFreeRide, byDriver, {driverName, callsign});
-        const db::SqlValue otherClosedMark = latestClosedOrder(data, kOtherClosed, byDriver, {driverName, callsign});
+        const db::SqlValue freeRideMark =
+            latestClosedOrder(data, kFreeRide, byDriver, {driverName, callsign});
+        const db::SqlValue otherClosedMark =
+            latestClosedOrder(data, kOtherClosed, byDriver, {driverName, callsign});
         data.rizne.execute(
             {QStringLiteral("INSERT INTO ZADIANI_AVTO"),
-             QStringLiteral("(ZAD_AVTO_POZIVNIY, ZAD_AVTO_FIO_VODIY, ZAD_AVTO_MARKA_AVTO, ZAD_AVTO_KOLIR_AVTO, "
-                            "ZAD_AVTO_KUZOV_AVTO, ZAD_AVTO_KIL_PASAGHIR, "),
+             QStringLiteral(
+                 "(ZAD_AVTO_POZIVNIY, ZAD_AVTO_FIO_VODIY, ZAD_AVTO_MARKA_AVTO, ZAD_AVTO_KOLIR_AVTO, "
+                 "ZAD_AVTO_KUZOV_AVTO, ZAD_AVTO_KIL_PASAGHIR, "),
              QStringLiteral("ZAD_AVTO_RAYON, ZAD_AVTO_CHAS_ZAMOVL, ZAD_AVTO_VULICA, ZAD_AVTO_ZADIANIST,  "
                             "ZAD_AVTO_NOMER_ZAMOVL, ZAD_AVTO_YUVILEYKA, ZAD_AVTO_RIBA, ZAD_AVTO_VAGA) "),
              QStringLiteral("VALUES (?, "), QStringLiteral("        ?, "), QStringLiteral("        ?, "),
@@ -87,9 +93,10 @@ void refreshFreeRideMarks(DataModule& data, int callsign) {
         const QString byCallsign = QStringLiteral(" AND (CZ_POZIVNIY = ?)");
         const db::SqlValue freeRideMark = latestClosedOrder(data, kFreeRide, byCallsign, {callsign});
         const db::SqlValue otherClosedMark = latestClosedOrder(data, kOtherClosed, byCallsign, {callsign});
-        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_YUVILEYKA = ?, "),
-                            QStringLiteral(" ZAD_AVTO_RIBA = ? "), QStringLiteral("WHERE ZAD_AVTO_POZIVNIY = ?")},
-                           {freeRideMark, otherClosedMark, callsign});
+        data.rizne.execute(
+            {QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_YUVILEYKA = ?, "),
+             QStringLiteral(" ZAD_AVTO_RIBA = ? "), QStringLiteral("WHERE ZAD_AVTO_POZIVNIY = ?")},
+            {freeRideMark, otherClosedMark, callsign});
     } catch (const db::DbError&) {
         // The driver keeps his old marks.
     }

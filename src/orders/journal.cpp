@@ -14,11 +14,14 @@ void Journal::writeJournal(int callsign, int orderNumber, const QString& action)
         const QString now = databaseTimestamp(QDateTime::currentDateTime());
         m_data.tableDyaVodya.execute(
             {QStringLiteral("INSERT INTO DYA_VODIY_GPRS"),
-             QStringLiteral("(DYA_VODIY_GPRS_NP, DYA_VODIY_GPRS_DATATIME, DYA_VODIY_GPRS_POZ, DYA_VODIY_GPRS_DYA, "
-                            "DYA_VODIY_GPRS_NZ)"),
-             QStringLiteral("VALUES (IIF((SELECT MAX(DYA_VODIY_GPRS_NP) FROM DYA_VODIY_GPRS) IS NULL, 1, (SELECT "
-                            "MAX(DYA_VODIY_GPRS_NP) FROM DYA_VODIY_GPRS)+1), "),
-             QStringLiteral("   ?, "), QStringLiteral("   ?, "), QStringLiteral("   ?, "), QStringLiteral("   ?) ")},
+             QStringLiteral(
+                 "(DYA_VODIY_GPRS_NP, DYA_VODIY_GPRS_DATATIME, DYA_VODIY_GPRS_POZ, DYA_VODIY_GPRS_DYA, "
+                 "DYA_VODIY_GPRS_NZ)"),
+             QStringLiteral(
+                 "VALUES (IIF((SELECT MAX(DYA_VODIY_GPRS_NP) FROM DYA_VODIY_GPRS) IS NULL, 1, (SELECT "
+                 "MAX(DYA_VODIY_GPRS_NP) FROM DYA_VODIY_GPRS)+1), "),
+             QStringLiteral("   ?, "), QStringLiteral("   ?, "), QStringLiteral("   ?, "),
+             QStringLiteral("   ?) ")},
             {now, callsign, action.left(kActionLength), orderNumber});
         m_data.tranzDyaVodya.commitIfActive();
     } catch (const db::DbError&) {

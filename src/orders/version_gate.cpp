@@ -11,8 +11,8 @@ const QString kUpdateNotice = QStringLiteral(
 }
 
 void answerOutdatedTerminal(const net::RequestContext& context) {
-    context.reply(QStringLiteral("<DataClient><NumZam>-1</NumZam><DataStoyanka>") + context.encodeText(kUpdateNotice) +
-                  QStringLiteral("</DataStoyanka></DataClient>"));
+    context.reply(QStringLiteral("<DataClient><NumZam>-1</NumZam><DataStoyanka>") +
+                  context.encodeText(kUpdateNotice) + QStringLiteral("</DataStoyanka></DataClient>"));
 }
 
 } // namespace taxi

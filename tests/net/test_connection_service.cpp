@@ -15,8 +15,9 @@ namespace {
 
 const QByteArray kUpdateNotice =
     "<DataClient><NumZam>-1</NumZam><DataStoyanka>" +
-    QStringLiteral("УВАГА. ПОТРІБНО ОНОВИТИ ВЕРСІЮ ПРОГРАМИ. ОНОВИТИ Є МОЖЛИВІСТЬ ЧЕРЕЗ КНОПКУ <Оновити версію> В "
-                   "ОПЦІЯХ ПРОГРАМИ (в тому меню де є видалити програму) АБО ЗАКАЧАВШИ ПОНОВОМУ З САЙТА.")
+    QStringLiteral(
+        "УВАГА. ПОТРІБНО ОНОВИТИ ВЕРСІЮ ПРОГРАМИ. ОНОВИТИ Є МОЖЛИВІСТЬ ЧЕРЕЗ КНОПКУ <Оновити версію> В "
+        "ОПЦІЯХ ПРОГРАМИ (в тому меню де є видалити програму) АБО ЗАКАЧАВШИ ПОНОВОМУ З САЙТА.")
         .toUtf8()
         .toBase64() +
     "</DataStoyanka></DataClient>@";
@@ -36,7 +37,8 @@ private:
         m_folder->writeSettings(settings);
         m_folder->createSettingsDatabase();
         m_service = std::make_unique<RunningService>(*m_folder);
-        QVERIFY2((*m_service)->control.isDistributing(), qPrintable(m_service->op().errors.join(QLatin1Char('\n'))));
+        QVERIFY2((*m_service)->control.isDistributing(),
+                 qPrintable(m_service->op().errors.join(QLatin1Char('\n'))));
     }
 
     net::Listener& listenerOf(int callsign) {
@@ -69,14 +71,16 @@ private:
 
     QString carModel(int callsign) {
         const db::ResultSet rows = m_folder->dispatcherSelect(
-            {QStringLiteral("SELECT ZAD_AVTO_MARKA_AVTO FROM ZADIANI_AVTO WHERE ZAD_AVTO_POZIVNIY = ?")}, {callsign});
+            {QStringLiteral("SELECT ZAD_AVTO_MARKA_AVTO FROM ZADIANI_AVTO WHERE ZAD_AVTO_POZIVNIY = ?")},
+            {callsign});
         return rows.isEmpty() ? QStringLiteral("<no row>") : rows.first().at(0).toText();
     }
 
     int offerRows(int callsign) {
         return m_folder
-            ->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS WHERE REFLESH_VODIY_POZ = ?")},
-                               {callsign})
+            ->dispatcherSelect(
+                {QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS WHERE REFLESH_VODIY_POZ = ?")},
+                {callsign})
             .first()
             .at(0)
             .toInt();
@@ -84,7 +88,8 @@ private:
 
     QStringList journal(int callsign) {
         const db::ResultSet rows = m_folder->dispatcherSelect(
-            {QStringLiteral("SELECT DYA_VODIY_GPRS_DYA FROM DYA_VODIY_GPRS WHERE DYA_VODIY_GPRS_POZ = ? ORDER BY 1")},
+            {QStringLiteral(
+                "SELECT DYA_VODIY_GPRS_DYA FROM DYA_VODIY_GPRS WHERE DYA_VODIY_GPRS_POZ = ? ORDER BY 1")},
             {callsign});
         QStringList entries;
         for (const db::Row& row : rows.rows())
@@ -108,11 +113,12 @@ private slots:
         QCOMPARE(main.receivedAfterQuiet(100), QByteArray()); // a login is never answered
         QCOMPARE(journal(11), QStringList{QStringLiteral("Вхід в систему")});
         // The driver is on the air in the pool, at the end of its queue.
-        const db::Row onAir = m_folder
-                                  ->dispatcherSelect({QStringLiteral("SELECT ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL, "
-                                                                     "ZAD_AVTO_FIO_VODIY FROM ZADIANI_AVTO WHERE "
-                                                                     "ZAD_AVTO_POZIVNIY = 11")})
-                                  .first();
+        const db::Row onAir =
+            m_folder
+                ->dispatcherSelect({QStringLiteral("SELECT ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL, "
+                                                   "ZAD_AVTO_FIO_VODIY FROM ZADIANI_AVTO WHERE "
+                                                   "ZAD_AVTO_POZIVNIY = 11")})
+                .first();
         QCOMPARE(onAir.at(0).toText(), QStringLiteral("[]{}"));
         QCOMPARE(onAir.at(1).toText(), QStringLiteral("0001"));
         QCOMPARE(onAir.at(2).toText(), m_folder->driver(11).name);
@@ -140,12 +146,13 @@ private slots:
         FakeTerminal phone;
         bind(phone, 12);
         db::Attachment dispatcher;
-        dispatcher.attach(QStringLiteral("localhost:") +
-                              m_folder->dispatcherSelect({QStringLiteral("SELECT MON$DATABASE_NAME FROM MON$DATABASE")})
-                                  .first()
-                                  .at(0)
-                                  .toText(),
-                          m_folder->credentials());
+        dispatcher.attach(
+            QStringLiteral("localhost:") +
+                m_folder->dispatcherSelect({QStringLiteral("SELECT MON$DATABASE_NAME FROM MON$DATABASE")})
+                    .first()
+                    .at(0)
+                    .toText(),
+            m_folder->credentials());
         db::Transaction transaction(dispatcher);
         transaction.setLockTimeout(2);
         db::Query(transaction)
@@ -167,7 +174,10 @@ private slots:
         QTRY_COMPARE(m_service->op().errors.size(), 1); // a port that is not a number reaches the operator
         QVERIFY(m_service->op().errors.first().contains(QStringLiteral("x' OR 1=1 --")));
         QVERIFY(!listenerOf(15).isListening());
-        QCOMPARE(m_folder->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO")}).first().at(0).toInt(),
+        QCOMPARE(m_folder->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO")})
+                     .first()
+                     .at(0)
+                     .toInt(),
                  1);
 
         // Each piece on its own read: junk in front of a request in the same chunk would be its prefix.
@@ -210,13 +220,17 @@ private slots:
         QFETCH(QString, debtors);
         startService({{QStringLiteral("GPRS_TAXI/DODAT_DO_BORG"), debtors}});
         logIn(callsign);
-        const QString refusal = QStringLiteral("Відмова водію позивного N[%1], так як він знаходиться в чорному "
-                                               "списку !!!")
-                                    .arg(callsign);
+        const QString refusal =
+            QStringLiteral("Відмова водію позивного N[%1], так як він знаходиться в чорному "
+                           "списку !!!")
+                .arg(callsign);
         QTRY_VERIFY(logContains(refusal));
         QCOMPARE(journal(callsign), QStringList{QStringLiteral("Відмова входа в систему (чорний список) !")});
         QVERIFY(!listenerOf(callsign).isListening());
-        QCOMPARE(m_folder->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO")}).first().at(0).toInt(),
+        QCOMPARE(m_folder->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO")})
+                     .first()
+                     .at(0)
+                     .toInt(),
                  0);
     }
 
@@ -256,15 +270,16 @@ private slots:
         startService();
         logIn(15);
         QTRY_VERIFY(listenerOf(15).isListening());
-        m_folder->dispatcherExecute(
-            {QStringLiteral("UPDATE ZAMOVLENNIA SET ZAMOVL_CHAS_PRIYOM_VODIY = '7' WHERE ZAMOVL_NUMBER = 1044")});
+        m_folder->dispatcherExecute({QStringLiteral(
+            "UPDATE ZAMOVLENNIA SET ZAMOVL_CHAS_PRIYOM_VODIY = '7' WHERE ZAMOVL_NUMBER = 1044")});
         m_folder->dispatcherExecute({QStringLiteral("UPDATE ZADIANI_AVTO SET ZAD_AVTO_NOMER_ZAMOVL = 1044, "
                                                     "ZAD_AVTO_ZADIANIST = 1 WHERE ZAD_AVTO_POZIVNIY = 15")});
         FakeTerminal phone;
         QVERIFY(phone.connectTo(m_folder->driver(15).port));
         QTRY_COMPARE(offerRows(15), 1);
         auto& connections = (*m_service)->connections;
-        const net::PortSlot& slot = connections.slot(connections.firstListenerOnPort(m_folder->driver(15).port));
+        const net::PortSlot& slot =
+            connections.slot(connections.firstListenerOnPort(m_folder->driver(15).port));
         QCOMPARE(slot.orderNumber, 1044);
         QCOMPARE(slot.orderFrom, QStringLiteral("вул. Соборна, 14"));
         QCOMPARE(slot.orderTo, QStringLiteral("Вокзал"));
@@ -273,8 +288,9 @@ private slots:
         QCOMPARE(slot.orderExtra, QStringLiteral("ч.в.з.{7} тар.[Місто] біля аптеки, чекати 5 хв"));
         QVERIFY(qAbs(slot.orderTime.secsTo(QDateTime::currentDateTime()) - 6 * 60) < 90);
         QCOMPARE(m_folder
-                     ->dispatcherSelect({QStringLiteral("SELECT REFLESH_VODIY_NZ FROM REFLESH_DANI_VODIY_GPRS WHERE "
-                                                        "REFLESH_VODIY_POZ = 15")})
+                     ->dispatcherSelect(
+                         {QStringLiteral("SELECT REFLESH_VODIY_NZ FROM REFLESH_DANI_VODIY_GPRS WHERE "
+                                         "REFLESH_VODIY_POZ = 15")})
                      .first()
                      .at(0)
                      .toInt(),
@@ -307,9 +323,10 @@ private slots:
 
     void callsignOnTheAirUnderAnotherNameStartsNothing() {
         startService();
-        m_folder->dispatcherExecute({QStringLiteral("INSERT INTO ZADIANI_AVTO (ZAD_AVTO_POZIVNIY, ZAD_AVTO_FIO_VODIY, "
-                                                    "ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL) VALUES (16, 'Інший', "
-                                                    "'[]{}', '0001')")});
+        m_folder->dispatcherExecute(
+            {QStringLiteral("INSERT INTO ZADIANI_AVTO (ZAD_AVTO_POZIVNIY, ZAD_AVTO_FIO_VODIY, "
+                            "ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL) VALUES (16, 'Інший', "
+                            "'[]{}', '0001')")});
         logIn(16);
         QTRY_VERIFY(logContains(QStringLiteral(
             "закриття порта - так як такий таксист попередньо вийшов на звязок під іншим фіо")));
@@ -352,21 +369,23 @@ private slots:
         bind(first, 11);
         FakeTerminal second;
         bind(second, 12);
-        m_folder->dispatcherExecute(
-            {QStringLiteral("UPDATE ZADIANI_AVTO SET ZAD_AVTO_NOMER_ZAMOVL = 1 WHERE ZAD_AVTO_POZIVNIY = 12")});
+        m_folder->dispatcherExecute({QStringLiteral(
+            "UPDATE ZADIANI_AVTO SET ZAD_AVTO_NOMER_ZAMOVL = 1 WHERE ZAD_AVTO_POZIVNIY = 12")});
         first.send("@EXIT@");
         second.send("@EXIT@");
         const auto rowsOf = [&](int callsign) {
             return m_folder
-                ->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO WHERE ZAD_AVTO_POZIVNIY = ?")},
-                                   {callsign})
+                ->dispatcherSelect(
+                    {QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO WHERE ZAD_AVTO_POZIVNIY = ?")},
+                    {callsign})
                 .first()
                 .at(0)
                 .toInt();
         };
         QTRY_COMPARE(rowsOf(11), 0);
-        QTRY_VERIFY(logContains(QStringLiteral("Водій № 12 сам закрив свій порт / дав запит зняти з ефіру (якщо в "
-                                               "нього немає активних замовлень)")));
+        QTRY_VERIFY(
+            logContains(QStringLiteral("Водій № 12 сам закрив свій порт / дав запит зняти з ефіру (якщо в "
+                                       "нього немає активних замовлень)")));
         QCOMPARE(rowsOf(12), 1);
         first.send("@CLOSE@");
         QTRY_VERIFY(logContains(QStringLiteral("Водій № 11 сам закрив свій порт")));

@@ -86,8 +86,9 @@ private slots:
 
     void freeRideMarksAreRewrittenFromClosedOrders() {
         putOnAir(*m_data, 12, QStringLiteral("Шевчук Андрій Миколайович"));
-        m_data->rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO SET ZAD_AVTO_YUVILEYKA = NULL, ZAD_AVTO_RIBA = "
-                                              "'01.01.2020 10:00:00' WHERE ZAD_AVTO_POZIVNIY = 12")});
+        m_data->rizne.execute(
+            {QStringLiteral("UPDATE ZADIANI_AVTO SET ZAD_AVTO_YUVILEYKA = NULL, ZAD_AVTO_RIBA = "
+                            "'01.01.2020 10:00:00' WHERE ZAD_AVTO_POZIVNIY = 12")});
         m_data->tranzRizne.commitIfActive();
         refreshFreeRideMarks(*m_data, 12);
         const db::Row row = onAir(12);
@@ -100,21 +101,21 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("arrival");
         QTest::addColumn<QString>("text");
-        QTest::newRow("note and tariff") << QStringLiteral("(біля аптеки) тариф:[Місто]") << QStringLiteral("5")
-                                         << QStringLiteral("ч.в.з.{5} тар.[Місто] біля аптеки");
-        QTest::newRow("tariff before the note")
-            << QStringLiteral("тариф:[Нічний] (з багажем)") << QString()
-            << QStringLiteral("ч.в.з.{} тар.[Нічний] з багажем");
-        QTest::newRow("no tariff: first brackets") << QStringLiteral("[A] (b)") << QStringLiteral("10")
-                                                   << QStringLiteral("ч.в.з.{10} тар.[A] b");
+        QTest::newRow("note and tariff")
+            << QStringLiteral("(біля аптеки) тариф:[Місто]") << QStringLiteral("5")
+            << QStringLiteral("ч.в.з.{5} тар.[Місто] біля аптеки");
+        QTest::newRow("tariff before the note") << QStringLiteral("тариф:[Нічний] (з багажем)") << QString()
+                                                << QStringLiteral("ч.в.з.{} тар.[Нічний] з багажем");
+        QTest::newRow("no tariff: first brackets")
+            << QStringLiteral("[A] (b)") << QStringLiteral("10") << QStringLiteral("ч.в.з.{10} тар.[A] b");
         QTest::newRow("nothing") << QString() << QString() << QStringLiteral("ч.в.з.{} тар.[] ");
     }
     void heldOrderExtraText() {
         QFETCH(QString, reason);
         QFETCH(QString, arrival);
         QFETCH(QString, text);
-        const auto columns = QSharedPointer<QStringList>::create(
-            QStringList{QStringLiteral("ZAMOVL_PRICHINA_DELETE"), QStringLiteral("ZAMOVL_CHAS_PRIYOM_VODIY")});
+        const auto columns = QSharedPointer<QStringList>::create(QStringList{
+            QStringLiteral("ZAMOVL_PRICHINA_DELETE"), QStringLiteral("ZAMOVL_CHAS_PRIYOM_VODIY")});
         const db::Row order(columns, {db::Field::text(reason), db::Field::text(arrival)});
         QCOMPARE(taxi::heldOrderExtraText(order), text);
     }

@@ -12,15 +12,16 @@ bool FakeTerminal::connectTo(quint16 port, int timeoutMs) {
     while (!deadline.hasExpired()) {
         m_socket.abort();
         bool connected = false;
-        const auto onConnected =
-            QObject::connect(&m_socket, &QTcpSocket::connected, &m_socket, [&connected] { connected = true; });
+        const auto onConnected = QObject::connect(&m_socket, &QTcpSocket::connected, &m_socket,
+                                                  [&connected] { connected = true; });
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         while (m_socket.state() == QAbstractSocket::ConnectingState && !deadline.hasExpired())
             QTest::qWait(5);
         QObject::disconnect(onConnected);
         // A connection the service closes at once still counts as made.
         if (connected) {
-            QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket, [this] { m_received += m_socket.readAll(); });
+            QObject::connect(&m_socket, &QTcpSocket::readyRead, &m_socket,
+                             [this] { m_received += m_socket.readAll(); });
             m_received += m_socket.readAll();
             return true;
         }

@@ -50,17 +50,20 @@ LoopbackProxy::LoopbackProxy(quint16 targetPort) {
     m_worker = new ProxyWorker(targetPort);
     m_worker->moveToThread(&m_thread);
     m_thread.start();
-    QMetaObject::invokeMethod(m_worker, [this] { m_port = m_worker->listen(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_port = m_worker->listen(); }, Qt::BlockingQueuedConnection);
 }
 
 LoopbackProxy::~LoopbackProxy() {
-    QMetaObject::invokeMethod(m_worker, [this] { delete m_worker; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [this] { delete m_worker; }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
 
 void LoopbackProxy::cut() {
-    QMetaObject::invokeMethod(m_worker, [this] { m_worker->cut(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_worker->cut(); }, Qt::BlockingQueuedConnection);
 }
 
 QString databaseNameThrough(const LoopbackProxy& proxy, const QString& path) {

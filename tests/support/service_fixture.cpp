@@ -16,7 +16,7 @@ namespace taxi::test {
 namespace {
 
 const QList<std::pair<int, QString>> kDemoLogins{
-    {11, QStringLiteral("Коваленко Петро Іванович")},  {12, QStringLiteral("Шевчук Андрій Миколайович")},
+    {11, QStringLiteral("Коваленко Петро Іванович")},   {12, QStringLiteral("Шевчук Андрій Миколайович")},
     {13, QStringLiteral("Бондаренко Олег Васильович")}, {14, QStringLiteral("Ткаченко Сергій Петрович")},
     {15, QStringLiteral("Мельник Іван Степанович")},    {16, QStringLiteral("Кравчук Богдан Олександрович")},
     {17, QStringLiteral("Лисенко Віктор Григорович")}};
@@ -111,10 +111,11 @@ void ServiceFolder::createSettingsDatabase() {
         db::Transaction transaction(records);
         for (const DemoDriver& driver : std::as_const(m_drivers)) {
             db::Query(transaction)
-                .execute({QStringLiteral("INSERT INTO GPRS_SET_KLIENT (GPRS_SET_KLIENT_POZ, GPRS_SET_KLIENT_FIO, "
-                                         "GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_ACTIVNIST, GPRS_SET_KLIENT_PASS) "
-                                         "VALUES (?, ?, ?, 'неактивний', ?)")},
-                         {driver.callsign, driver.name, int(driver.port), driver.password});
+                .execute(
+                    {QStringLiteral("INSERT INTO GPRS_SET_KLIENT (GPRS_SET_KLIENT_POZ, GPRS_SET_KLIENT_FIO, "
+                                    "GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_ACTIVNIST, GPRS_SET_KLIENT_PASS) "
+                                    "VALUES (?, ?, ?, 'неактивний', ?)")},
+                    {driver.callsign, driver.name, int(driver.port), driver.password});
         }
         transaction.commitIfActive();
         records.detach();
@@ -137,7 +138,8 @@ void ServiceFolder::dispatcherExecute(const QStringList& lines, const db::SqlPar
     transaction.commitIfActive();
 }
 
-RunningService::RunningService(ServiceFolder& folder, bool pressStart) : m_previousFolder(QDir::currentPath()) {
+RunningService::RunningService(ServiceFolder& folder, bool pressStart)
+    : m_previousFolder(QDir::currentPath()) {
     QDir::setCurrent(folder.path());
     m_service = std::make_unique<Service>(m_operator);
     m_service->startUp();
@@ -151,6 +153,8 @@ RunningService::~RunningService() {
     QDir::setCurrent(m_previousFolder);
 }
 
-QStringList RunningService::logLines() const { return m_service->log.lines(); }
+QStringList RunningService::logLines() const {
+    return m_service->log.lines();
+}
 
 } // namespace taxi::test

@@ -17,12 +17,15 @@ void openToEveryone(const QString& path) {
                                     QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
 }
 
-QString escaped(QString text) { return text.replace(QLatin1Char('\''), QStringLiteral("''")); }
+QString escaped(QString text) {
+    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
+}
 
 // Building a database with isql takes a while: each kind is built once per test program and copied.
 QString templateDatabase(bool withDemoData) {
     static QTemporaryDir folder;
-    const QString path = folder.filePath(withDemoData ? QStringLiteral("demo.fdb") : QStringLiteral("schema.fdb"));
+    const QString path =
+        folder.filePath(withDemoData ? QStringLiteral("demo.fdb") : QStringLiteral("schema.fdb"));
     if (!QFile::exists(path)) {
         QStringList scripts{sourcePath(QStringLiteral("db/dispatcher.sql"))};
         if (withDemoData)
@@ -38,7 +41,9 @@ QString sourcePath(const QString& relative) {
     return QDir(QStringLiteral(TAXI_GPRS_SOURCE_DIR)).filePath(relative);
 }
 
-db::Credentials embeddedCredentials() { return {QStringLiteral("SYSDBA"), QStringLiteral("masterkey")}; }
+db::Credentials embeddedCredentials() {
+    return {QStringLiteral("SYSDBA"), QStringLiteral("masterkey")};
+}
 
 std::optional<db::Credentials> serverCredentials() {
     QString fileName = qEnvironmentVariable("TAXI_GPRS_SYSDBA_PASSWORD_FILE");
@@ -65,15 +70,16 @@ void createDatabaseFromScripts(const QString& databaseName, const db::Credential
         input += QStringLiteral("INPUT '%1';\nCOMMIT;\n").arg(escaped(script));
     QProcess isql;
     isql.setProcessChannelMode(QProcess::MergedChannels);
-    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"),
-                                           QStringLiteral("UTF8")});
+    isql.start(QStringLiteral("isql-fb"),
+               {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"), QStringLiteral("UTF8")});
     if (!isql.waitForStarted())
         throw std::runtime_error("isql-fb could not be started");
     isql.write(input.toUtf8());
     isql.closeWriteChannel();
     isql.waitForFinished(120000);
     const QByteArray output = isql.readAll();
-    if (isql.exitStatus() != QProcess::NormalExit || isql.exitCode() != 0 || output.contains("Statement failed"))
+    if (isql.exitStatus() != QProcess::NormalExit || isql.exitCode() != 0 ||
+        output.contains("Statement failed"))
         throw std::runtime_error("isql-fb failed to build " + databaseName.toStdString() + ":\n" +
                                  output.toStdString());
 }
@@ -89,7 +95,8 @@ QString TestDatabases::freshDispatcherDatabase(bool withDemoData) {
     if (!QFile::copy(templateDatabase(withDemoData), path))
         throw std::runtime_error("could not copy the template database");
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther);
+                                    QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                                    QFileDevice::WriteOther);
     return path;
 }
 

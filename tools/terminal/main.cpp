@@ -7,12 +7,12 @@
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Plays a driver's terminal: logs in on the main port, connects to the driver's own port, "
-                       "sends the requests given (or typed at the prompt) and prints every reply."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays a driver's terminal: logs in on the main port, connects to the driver's own port, "
+        "sends the requests given (or typed at the prompt) and prints every reply."));
     parser.addHelpOption();
-    const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("Service address."), QStringLiteral("HOST"),
-                                  QStringLiteral("127.0.0.1"));
+    const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("Service address."),
+                                  QStringLiteral("HOST"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption mainPort(QStringLiteral("main-port"), QStringLiteral("The service's main port."),
                                       QStringLiteral("PORT"));
     const QCommandLineOption driverPort(QStringLiteral("port"), QStringLiteral("The driver's own port."),
@@ -22,7 +22,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption wait(QStringLiteral("wait"), QStringLiteral("Quiet time that ends a reply, ms."),
                                   QStringLiteral("MS"), QStringLiteral("1500"));
     parser.addOptions({host, mainPort, driverPort, password, wait});
-    parser.addPositionalArgument(QStringLiteral("requests"), QStringLiteral("Requests such as @PZ7@ (none: prompt)."));
+    parser.addPositionalArgument(QStringLiteral("requests"),
+                                 QStringLiteral("Requests such as @PZ7@ (none: prompt)."));
     parser.process(application);
 
     TerminalOptions options;

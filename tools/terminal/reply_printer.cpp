@@ -8,7 +8,8 @@ namespace {
 
 // Values that decode from Base64 to clean UTF-8 text are taken for encoded free text.
 QString decodedText(const QString& value) {
-    static const QRegularExpression base64(QStringLiteral("^(?:[A-Za-z0-9+/]{4})*(?:[A-Za-z0-9+/]{2}==|[A-Za-z0-9+/]{3}=)?$"));
+    static const QRegularExpression base64(
+        QStringLiteral("^(?:[A-Za-z0-9+/]{4})*(?:[A-Za-z0-9+/]{2}==|[A-Za-z0-9+/]{3}=)?$"));
     if (value.size() < 4 || !base64.match(value).hasMatch())
         return {};
     const QByteArray bytes = QByteArray::fromBase64(value.toLatin1());

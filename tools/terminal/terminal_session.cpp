@@ -45,13 +45,15 @@ void TerminalSession::send(const QString& request) {
 }
 
 void TerminalSession::printRepliesFor(int quietMs) {
-    while (m_driverSocket.state() == QAbstractSocket::ConnectedState && m_driverSocket.waitForReadyRead(quietMs)) {
+    while (m_driverSocket.state() == QAbstractSocket::ConnectedState &&
+           m_driverSocket.waitForReadyRead(quietMs)) {
         m_pending += m_driverSocket.readAll();
         qsizetype end;
         while ((end = m_pending.indexOf('@')) >= 0) {
             const QByteArray reply = m_pending.left(end);
             m_pending.remove(0, end + 1);
-            m_out << "<< " << QString::fromLatin1(reply) << "@" << Qt::endl << readableReply(reply) << Qt::flush;
+            m_out << "<< " << QString::fromLatin1(reply) << "@" << Qt::endl
+                  << readableReply(reply) << Qt::flush;
         }
     }
     if (m_driverSocket.state() != QAbstractSocket::ConnectedState)

@@ -51,8 +51,9 @@ void Attachment::attach(const QString& databaseName, const Credentials& credenti
         IProvider* provider = fb::master()->getDispatcher();
         IAttachment* handle = nullptr;
         try {
-            handle = provider->attachDatabase(&status, toWin1251(databaseName).constData(), unsigned(dpb.size()),
-                                              reinterpret_cast<const unsigned char*>(dpb.constData()));
+            handle =
+                provider->attachDatabase(&status, toWin1251(databaseName).constData(), unsigned(dpb.size()),
+                                         reinterpret_cast<const unsigned char*>(dpb.constData()));
         } catch (...) {
             provider->release();
             throw;

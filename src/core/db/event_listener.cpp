@@ -47,7 +47,8 @@ public:
         EventListener* target = m_target;
         const quint64 generation = m_generation;
         QMetaObject::invokeMethod(
-            target, [target, generation, counts] { target->deliver(generation, counts); }, Qt::QueuedConnection);
+            target, [target, generation, counts] { target->deliver(generation, counts); },
+            Qt::QueuedConnection);
     }
 
     // After this returns no alert is handed over any more.
@@ -92,8 +93,9 @@ void EventListener::registerEvents(Attachment& attachment, const QStringList& na
 void EventListener::queue() {
     fb::guarded([&] {
         fb::Status status;
-        m_handle = m_attachment->handle()->queEvents(&status, m_callback, unsigned(m_block.size()),
-                                                     reinterpret_cast<const unsigned char*>(m_block.constData()));
+        m_handle =
+            m_attachment->handle()->queEvents(&status, m_callback, unsigned(m_block.size()),
+                                              reinterpret_cast<const unsigned char*>(m_block.constData()));
     });
 }
 

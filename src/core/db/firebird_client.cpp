@@ -9,7 +9,9 @@ Firebird::IMaster* master() {
     return instance;
 }
 
-Firebird::IUtil* util() { return master()->getUtilInterface(); }
+Firebird::IUtil* util() {
+    return master()->getUtilInterface();
+}
 
 QString messageOf(const Firebird::FbException& error) {
     char buffer[2048];

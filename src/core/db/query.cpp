@@ -33,7 +33,9 @@ template <typename T> using Owned = std::unique_ptr<T, Releaser>;
 struct InputMessage {
     Owned<IMessageMetadata> metadata;
     QByteArray buffer;
-    unsigned char* data() { return buffer.isEmpty() ? nullptr : reinterpret_cast<unsigned char*>(buffer.data()); }
+    unsigned char* data() {
+        return buffer.isEmpty() ? nullptr : reinterpret_cast<unsigned char*>(buffer.data());
+    }
 };
 
 InputMessage bindParameters(fb::Status& status, IStatement* statement, const SqlParams& params) {
@@ -88,10 +90,11 @@ InputMessage bindParameters(fb::Status& status, IStatement* statement, const Sql
             const QDate date = moment->date();
             const QTime time = moment->time();
             ISC_TIMESTAMP stamp;
-            stamp.timestamp_date = fb::util()->encodeDate(unsigned(date.year()), unsigned(date.month()),
-                                                          unsigned(date.day()));
-            stamp.timestamp_time = fb::util()->encodeTime(unsigned(time.hour()), unsigned(time.minute()),
-                                                          unsigned(time.second()), unsigned(time.msec()) * 10);
+            stamp.timestamp_date =
+                fb::util()->encodeDate(unsigned(date.year()), unsigned(date.month()), unsigned(date.day()));
+            stamp.timestamp_time =
+                fb::util()->encodeTime(unsigned(time.hour()), unsigned(time.minute()),
+                                       unsigned(time.second()), unsigned(time.msec()) * 10);
             std::memcpy(field, &stamp, sizeof stamp);
         }
     }
@@ -118,8 +121,8 @@ Field scaledNumber(qint64 value, int scale) {
 }
 
 QByteArray readBlob(fb::Status& status, Transaction& transaction, ISC_QUAD blobId) {
-    Owned<IBlob> blob(
-        transaction.attachment().handle()->openBlob(&status, transaction.ensureStarted(), &blobId, 0, nullptr));
+    Owned<IBlob> blob(transaction.attachment().handle()->openBlob(&status, transaction.ensureStarted(),
+                                                                  &blobId, 0, nullptr));
     QByteArray content;
     char segment[kBlobSegment];
     for (;;) {
@@ -248,8 +251,8 @@ void Query::execute(const QStringList& lines, const SqlParams& params) {
         fb::Status status;
         Owned<IStatement> statement = prepare(status, m_transaction, lines);
         InputMessage input = bindParameters(status, statement.get(), params);
-        statement->execute(&status, m_transaction.ensureStarted(), input.metadata.get(), input.data(), nullptr,
-                           nullptr);
+        statement->execute(&status, m_transaction.ensureStarted(), input.metadata.get(), input.data(),
+                           nullptr, nullptr);
     });
 }
 

@@ -15,7 +15,9 @@ public:
 
     static Field null() { return Field(Kind::Null, QString(), 0); }
     static Field integer(qint64 value) { return Field(Kind::Integer, QString::number(value), value); }
-    static Field number(const QString& rendered, qint64 rounded) { return Field(Kind::Number, rendered, rounded); }
+    static Field number(const QString& rendered, qint64 rounded) {
+        return Field(Kind::Number, rendered, rounded);
+    }
     static Field text(const QString& value) { return Field(Kind::Text, value, 0); }
     static Field date(const QString& rendered) { return Field(Kind::Date, rendered, 0); }
     static Field time(const QString& rendered) { return Field(Kind::Time, rendered, 0); }
@@ -30,7 +32,8 @@ public:
     QString toText() const { return m_text; }
 
 private:
-    Field(Kind kind, QString text, qint64 integer) : m_kind(kind), m_text(std::move(text)), m_integer(integer) {}
+    Field(Kind kind, QString text, qint64 integer)
+        : m_kind(kind), m_text(std::move(text)), m_integer(integer) {}
 
     Kind m_kind;
     QString m_text;

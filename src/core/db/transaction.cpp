@@ -10,7 +10,9 @@ using namespace Firebird;
 
 namespace taxi::db {
 
-Transaction::Transaction(Attachment& attachment) : m_attachment(attachment) { m_attachment.enlist(this); }
+Transaction::Transaction(Attachment& attachment) : m_attachment(attachment) {
+    m_attachment.enlist(this);
+}
 
 Transaction::~Transaction() {
     try {
