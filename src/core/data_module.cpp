@@ -10,15 +10,19 @@ namespace taxi {
 
 namespace {
 
-const QStringList kDispatcherEvents{QStringLiteral("EV_InsertMSG_FOR_VODIY"), QStringLiteral("EV_InsertZAMOVLENNIA"),
-                                    QStringLiteral("EV_REFLESH_DANI_VODIY_GPRS"),
-                                    QStringLiteral("EV_REFLESH_ZAD_AVTO"), QStringLiteral("EV_UpdateZAMOVLENNIA")};
+const QStringList kDispatcherEvents{
+    QStringLiteral("EV_InsertMSG_FOR_VODIY"), QStringLiteral("EV_InsertZAMOVLENNIA"),
+    QStringLiteral("EV_REFLESH_DANI_VODIY_GPRS"), QStringLiteral("EV_REFLESH_ZAD_AVTO"),
+    QStringLiteral("EV_UpdateZAMOVLENNIA")};
 const QStringList kSettingsEvents{QStringLiteral("EV_UpdateGPRS_OPEN_KLIENT"),
-                                  QStringLiteral("EV_UpdateGPRS_SET_KLIENT"), QStringLiteral("EV_UpdateGPRS_STOYNKI")};
+                                  QStringLiteral("EV_UpdateGPRS_SET_KLIENT"),
+                                  QStringLiteral("EV_UpdateGPRS_STOYNKI")};
 
 // CREATE DATABASE takes no parameters: a quote in the login or password is doubled so that it
 // stays inside its literal.
-QString quotedLiteral(QString value) { return value.replace(QLatin1Char('\''), QStringLiteral("''")); }
+QString quotedLiteral(QString value) {
+    return value.replace(QLatin1Char('\''), QStringLiteral("''"));
+}
 
 } // namespace
 
@@ -77,13 +81,14 @@ void DataModule::OPEN_BAZA_TAXI() {
 
 void DataModule::clearConnectionMarks() {
     tranzRizne.commitIfActive();
-    const db::ResultSet marked = rizne.select(
-        {QStringLiteral("SELECT ZAD_AVTO_POZIVNIY, ZAD_AVTO_MARKA_AVTO FROM ZADIANI_AVTO"),
-         QStringLiteral("WHERE (ZAD_AVTO_MARKA_AVTO LIKE '%' || '{GPRS}' || '%')"),
-         QStringLiteral("GROUP BY ZAD_AVTO_POZIVNIY, ZAD_AVTO_MARKA_AVTO")});
+    const db::ResultSet marked =
+        rizne.select({QStringLiteral("SELECT ZAD_AVTO_POZIVNIY, ZAD_AVTO_MARKA_AVTO FROM ZADIANI_AVTO"),
+                      QStringLiteral("WHERE (ZAD_AVTO_MARKA_AVTO LIKE '%' || '{GPRS}' || '%')"),
+                      QStringLiteral("GROUP BY ZAD_AVTO_POZIVNIY, ZAD_AVTO_MARKA_AVTO")});
     for (const db::Row& row : marked.rows()) {
         try {
-            dodatRizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
+            dodatRizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"),
+                                QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
                                 QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
                                {withoutConnectionMark(row[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText()),
                                 row[QStringLiteral("ZAD_AVTO_POZIVNIY")].toInt64()});
@@ -92,7 +97,6 @@ void DataModule::clearConnectionMarks() {
         }
     }
     tranzRizne.commitIfActive();
-
 }
 
 bool DataModule::CREATE_BAZA_TAXI_GPRS() {
@@ -100,11 +104,11 @@ bool DataModule::CREATE_BAZA_TAXI_GPRS() {
         return false;
     bazaGprs.detach();
     const db::Credentials login = credentials();
-    const QString statement = QStringLiteral("CREATE DATABASE '") + kSettingsDatabaseFile + QStringLiteral("' ") +
-                              QStringLiteral("USER '") + quotedLiteral(login.user) + QStringLiteral("'\n") +
-                              QStringLiteral("PASSWORD '") + quotedLiteral(login.password) +
-                              QStringLiteral("'\n") + QStringLiteral("PAGE_SIZE 4096\n") +
-                              QStringLiteral("DEFAULT CHARACTER SET WIN1251\n");
+    const QString statement =
+        QStringLiteral("CREATE DATABASE '") + kSettingsDatabaseFile + QStringLiteral("' ") +
+        QStringLiteral("USER '") + quotedLiteral(login.user) + QStringLiteral("'\n") +
+        QStringLiteral("PASSWORD '") + quotedLiteral(login.password) + QStringLiteral("'\n") +
+        QStringLiteral("PAGE_SIZE 4096\n") + QStringLiteral("DEFAULT CHARACTER SET WIN1251\n");
     bazaGprs.create(kSettingsDatabaseFile, statement, login);
 
     tablGprsRizne.execute({QStringLiteral("CREATE TABLE GPRS_SET_KLIENT"),
@@ -120,9 +124,10 @@ bool DataModule::CREATE_BAZA_TAXI_GPRS() {
         {QStringLiteral("InsertGPRS_SET_KLIENT"), QStringLiteral("AFTER INSERT")},
         {QStringLiteral("DeleteGPRS_SET_KLIENT"), QStringLiteral("AFTER DELETE")}};
     for (const auto& [name, moment] : triggers) {
-        tablGprsRizne.execute({QStringLiteral("CREATE TRIGGER ") + name + QStringLiteral(" FOR GPRS_SET_KLIENT"),
-                               QStringLiteral("ACTIVE"), moment, QStringLiteral("AS"), QStringLiteral("BEGIN"),
-                               QStringLiteral("   POST_EVENT 'EV_UpdateGPRS_SET_KLIENT';"), QStringLiteral("END")});
+        tablGprsRizne.execute(
+            {QStringLiteral("CREATE TRIGGER ") + name + QStringLiteral(" FOR GPRS_SET_KLIENT"),
+             QStringLiteral("ACTIVE"), moment, QStringLiteral("AS"), QStringLiteral("BEGIN"),
+             QStringLiteral("   POST_EVENT 'EV_UpdateGPRS_SET_KLIENT';"), QStringLiteral("END")});
     }
     bazaGprs.detach();
     baza.detach();

@@ -17,7 +17,8 @@ using namespace taxi::db;
 namespace {
 
 QString createStatement(const QString& name, const Credentials& credentials) {
-    return QStringLiteral("CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 4096 DEFAULT CHARACTER SET WIN1251")
+    return QStringLiteral(
+               "CREATE DATABASE '%1' USER '%2' PASSWORD '%3' PAGE_SIZE 4096 DEFAULT CHARACTER SET WIN1251")
         .arg(name, credentials.user, credentials.password);
 }
 
@@ -30,11 +31,13 @@ private slots:
     void init() {
         QVERIFY(m_folder.isValid());
         m_path = m_folder.filePath(QStringLiteral("layer%1.fdb").arg(++m_counter));
-        m_db.create(m_path, createStatement(m_path, test::embeddedCredentials()), test::embeddedCredentials());
+        m_db.create(m_path, createStatement(m_path, test::embeddedCredentials()),
+                    test::embeddedCredentials());
         Transaction ddl(m_db);
-        Query(ddl).execute({QStringLiteral("CREATE TABLE T (ID INTEGER, NAME VARCHAR(40), NOTE VARCHAR(20), "),
-                            QStringLiteral(" WHEN_D DATE, WHEN_T TIME, WHEN_TS TIMESTAMP, AMOUNT NUMERIC(15,2), "),
-                            QStringLiteral(" CODE CHAR(6), MEMO BLOB SUB_TYPE TEXT)")});
+        Query(ddl).execute(
+            {QStringLiteral("CREATE TABLE T (ID INTEGER, NAME VARCHAR(40), NOTE VARCHAR(20), "),
+             QStringLiteral(" WHEN_D DATE, WHEN_T TIME, WHEN_TS TIMESTAMP, AMOUNT NUMERIC(15,2), "),
+             QStringLiteral(" CODE CHAR(6), MEMO BLOB SUB_TYPE TEXT)")});
     }
 
     void cleanup() { m_db.detach(); }
@@ -49,10 +52,12 @@ private slots:
         QFETCH(QString, name);
         Transaction transaction(m_db);
         Query query(transaction);
-        query.execute({QStringLiteral("INSERT INTO T (ID, NAME, NOTE) VALUES (?, ?, ?)")}, {1, name, nullptr});
-        query.execute({QStringLiteral("INSERT INTO T (ID, NAME) VALUES (?, ?)")}, {2, QStringLiteral("other")});
-        const ResultSet rows =
-            query.select({QStringLiteral("SELECT ID, NAME, NOTE FROM T"), QStringLiteral("WHERE NAME = ?")}, {name});
+        query.execute({QStringLiteral("INSERT INTO T (ID, NAME, NOTE) VALUES (?, ?, ?)")},
+                      {1, name, nullptr});
+        query.execute({QStringLiteral("INSERT INTO T (ID, NAME) VALUES (?, ?)")},
+                      {2, QStringLiteral("other")});
+        const ResultSet rows = query.select(
+            {QStringLiteral("SELECT ID, NAME, NOTE FROM T"), QStringLiteral("WHERE NAME = ?")}, {name});
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.first()[QStringLiteral("ID")].toInt(), 1);
         QCOMPARE(rows.first()[QStringLiteral("name")].toText(), name);
@@ -67,8 +72,8 @@ private slots:
         query.execute({QStringLiteral("INSERT INTO T (ID, NAME, WHEN_D, WHEN_T, WHEN_TS, AMOUNT, CODE, MEMO) "
                                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")},
                       {7, QStringLiteral(" 0042 "), QStringLiteral("05.03.2010"), QStringLiteral("09:07:05"),
-                       QDateTime(QDate(2010, 3, 5), QTime(9, 7, 5)), QStringLiteral("12.5"), QStringLiteral("ab"),
-                       QStringLiteral("довгий текст")});
+                       QDateTime(QDate(2010, 3, 5), QTime(9, 7, 5)), QStringLiteral("12.5"),
+                       QStringLiteral("ab"), QStringLiteral("довгий текст")});
         const Row row = query.select({QStringLiteral("SELECT * FROM T")}).first();
         QCOMPARE(row[QStringLiteral("WHEN_D")].toText(), QStringLiteral("05.03.2010"));
         QCOMPARE(row[QStringLiteral("WHEN_T")].toText(), QStringLiteral("09:07:05"));
@@ -93,8 +98,8 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QVERIFY(rows.first()[QStringLiteral("NOTE")].isNull());
         // A number parameter that is not a number is refused by the server, not spliced.
-        QVERIFY_THROWS_EXCEPTION(
-            DbError, query.execute({QStringLiteral("DELETE FROM T WHERE ID = ?")}, {QStringLiteral("1 OR 1=1")}));
+        QVERIFY_THROWS_EXCEPTION(DbError, query.execute({QStringLiteral("DELETE FROM T WHERE ID = ?")},
+                                                        {QStringLiteral("1 OR 1=1")}));
     }
 
     void transactionsSeeEachOthersWritesOnlyAfterCommit() {
@@ -118,7 +123,8 @@ private slots:
         Query query(transaction);
         query.execute({QStringLiteral("INSERT INTO T (ID) VALUES (1)")});
         QVERIFY_THROWS_EXCEPTION(DbError, query.execute({QStringLiteral("INSERT INTO NO_TABLE VALUES (1)")}));
-        QVERIFY_THROWS_EXCEPTION(DbError, query.execute({QStringLiteral("INSERT INTO T (ID) VALUES (?)")}, {}));
+        QVERIFY_THROWS_EXCEPTION(DbError,
+                                 query.execute({QStringLiteral("INSERT INTO T (ID) VALUES (?)")}, {}));
         transaction.commitIfActive();
         Transaction other(m_db);
         QCOMPARE(Query(other).select({QStringLiteral("SELECT ID FROM T")}).size(), 1);
@@ -136,8 +142,9 @@ private slots:
         other.attach(m_path, test::embeddedCredentials());
         Transaction transaction(other);
         const auto post = [&](const char* name) {
-            Query(transaction).execute({QStringLiteral("EXECUTE BLOCK AS BEGIN POST_EVENT '%1'; END")
-                                            .arg(QLatin1String(name))});
+            Query(transaction)
+                .execute(
+                    {QStringLiteral("EXECUTE BLOCK AS BEGIN POST_EVENT '%1'; END").arg(QLatin1String(name))});
         };
         post("EV_A");
         post("EV_A");
@@ -168,7 +175,8 @@ private slots:
             QSKIP("no local Firebird server password");
         test::TestDatabases databases;
         test::LoopbackProxy network(test::kFirebirdServerPort);
-        const QString name = test::databaseNameThrough(network, databases.folder() + QStringLiteral("/server.fdb"));
+        const QString name =
+            test::databaseNameThrough(network, databases.folder() + QStringLiteral("/server.fdb"));
 
         Attachment refused;
         Credentials wrong = *credentials;

@@ -67,7 +67,10 @@ public:
     const Row& first() const { return m_rows.first(); }
     const Row& last() const { return m_rows.last(); }
     const Row& at(int index) const { return m_rows.at(index); }
-    const QList<Row>& rows() const { return m_rows; }
+    const QList<Row>& rows() const& { return m_rows; }
+    // The rows of a result that is about to go away are handed over, so that a loop over
+    // select(...).rows() keeps them alive.
+    QList<Row> rows() && { return std::move(m_rows); }
     QStringList columns() const { return m_columns ? *m_columns : QStringList(); }
 
 private:
