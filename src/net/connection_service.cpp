@@ -1,7 +1,6 @@
 #include "net/connection_service.h"
 
 #include "core/data_module.h"
-#include "core/date_time_text.h"
 #include "core/db/db_error.h"
 #include "core/event_runner.h"
 #include "core/integer_text.h"
@@ -30,6 +29,33 @@ const QString kInactive = QStringLiteral("неактивний");
 
 QString portText(const Connection* connection) {
     return QString::number(connection->localPort());
+}
+
+// The activity of a driver's connection record, as the dispatchers see it.
+void setActivity(DataModule& data, const QString& driverName, const QString& activity) {
+    data.tranzGprsRizne.commitIfActive();
+    data.tablGprsRizne.execute({QStringLiteral("UPDATE GPRS_SET_KLIENT"),
+                                QStringLiteral("SET GPRS_SET_KLIENT_ACTIVNIST = ?"),
+                                QStringLiteral("WHERE (GPRS_SET_KLIENT_FIO = ?)")},
+                               {activity, driverName});
+    data.tranzGprsRizne.commitIfActive();
+}
+
+db::ResultSet carOnAir(DataModule& data, int callsign) {
+    return data.rizne.select(
+        {QStringLiteral("SELECT * FROM ZADIANI_AVTO"), QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
+        {callsign});
+}
+
+// The car model of the driver's last row on the air; empty without a row.
+QString lastCarModel(const db::ResultSet& onAir) {
+    return onAir.isEmpty() ? QString() : onAir.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
+}
+
+void setCarModel(DataModule& data, int callsign, const QString& model) {
+    data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"), QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
+                        QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
+                       {model, callsign});
 }
 } // namespace
 
@@ -181,28 +207,15 @@ void ConnectionService::bindTerminal(int k) {
     DataModule& data = m_services.data;
     PortSlot& slot = m_slots[k];
 
-    data.tranzGprsRizne.commitIfActive();
-    data.tablGprsRizne.execute({QStringLiteral("UPDATE GPRS_SET_KLIENT"),
-                                QStringLiteral("SET GPRS_SET_KLIENT_ACTIVNIST = ?"),
-                                QStringLiteral("WHERE (GPRS_SET_KLIENT_FIO = ?)")},
-                               {kActive, slot.driverName});
-    data.tranzGprsRizne.commitIfActive();
-
-    const QStringList carOnAir{QStringLiteral("SELECT * FROM ZADIANI_AVTO"),
-                               QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")};
-    data.tranzRizne.commitIfActive();
-    const db::ResultSet before = data.rizne.select(carOnAir, {slot.callsign});
-    const QString model =
-        before.isEmpty() ? QString() : before.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
-    if (!model.contains(DataModule::kConnectionMark)) {
-        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"),
-                            QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
-                            QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
-                           {DataModule::kConnectionMark + model, slot.callsign});
-    }
+    setActivity(data, slot.driverName, kActive);
 
     data.tranzRizne.commitIfActive();
-    const db::ResultSet onAir = data.rizne.select(carOnAir, {slot.callsign});
+    const QString model = lastCarModel(carOnAir(data, slot.callsign));
+    if (!model.contains(DataModule::kConnectionMark))
+        setCarModel(data, slot.callsign, DataModule::kConnectionMark + model);
+
+    data.tranzRizne.commitIfActive();
+    const db::ResultSet onAir = carOnAir(data, slot.callsign);
     const auto field = [&](const char* column) {
         return onAir.isEmpty() ? db::Field::null() : onAir.first()[QLatin1String(column)];
     };
@@ -219,18 +232,7 @@ void ConnectionService::bindTerminal(int k) {
             {slot.orderNumber});
         if (orders.isEmpty())
             throw db::DbError(QStringLiteral("Замовлення № %1 не знайдено").arg(slot.orderNumber));
-        const db::Row& order = orders.first();
-        const QString accepted = order[QStringLiteral("ZAMOVL_DATA_PRIYOMA")].toText() + QLatin1Char(' ') +
-                                 order[QStringLiteral("ZAMOVL_CHAS_PRIYOMA")].toText();
-        const std::optional<QDateTime> acceptedAt = parseTimestamp(accepted);
-        if (!acceptedAt)
-            throw db::DbError(QStringLiteral("'%1' is not a valid date and time").arg(accepted));
-        slot.orderTime = *acceptedAt;
-        slot.orderFrom = order[QStringLiteral("ZAMOVL_POCHAT_PUNKT")].toText();
-        slot.orderTo = order[QStringLiteral("ZAMOVL_PUNKT_PRIZHACH")].toText();
-        slot.clientCode = order[QStringLiteral("ZAMOVL_NOMER_KLIENT")].toInt();
-        slot.orderStatus = order[QStringLiteral("ZAMOVL_BEZKOSHTOVN")].toText();
-        slot.orderExtra = heldOrderExtraText(order);
+        loadHeldOrder(slot, orders.first());
     }
 
     try {
@@ -284,26 +286,13 @@ void ConnectionService::releaseTerminalMarks(int k) {
     DataModule& data = m_services.data;
     PortSlot& slot = m_slots[k];
 
-    data.tranzGprsRizne.commitIfActive();
-    data.tablGprsRizne.execute({QStringLiteral("UPDATE GPRS_SET_KLIENT"),
-                                QStringLiteral("SET GPRS_SET_KLIENT_ACTIVNIST = ?"),
-                                QStringLiteral("WHERE (GPRS_SET_KLIENT_FIO = ?)")},
-                               {kInactive, slot.driverName});
-    data.tranzGprsRizne.commitIfActive();
+    setActivity(data, slot.driverName, kInactive);
     slot.driverName.clear();
 
     data.tranzRizne.commitIfActive();
-    const db::ResultSet onAir = data.rizne.select(
-        {QStringLiteral("SELECT * FROM ZADIANI_AVTO"), QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
-        {slot.callsign});
-    const QString model =
-        onAir.isEmpty() ? QString() : onAir.last()[QStringLiteral("ZAD_AVTO_MARKA_AVTO")].toText();
-    if (model.contains(DataModule::kConnectionMark)) {
-        data.rizne.execute({QStringLiteral("UPDATE ZADIANI_AVTO"),
-                            QStringLiteral("SET ZAD_AVTO_MARKA_AVTO = ?"),
-                            QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
-                           {DataModule::withoutConnectionMark(model), slot.callsign});
-    }
+    const QString model = lastCarModel(carOnAir(data, slot.callsign));
+    if (model.contains(DataModule::kConnectionMark))
+        setCarModel(data, slot.callsign, DataModule::withoutConnectionMark(model));
     data.rizne.execute({QStringLiteral("delete from REFLESH_DANI_VODIY_GPRS"),
                         QStringLiteral("WHERE (REFLESH_VODIY_POZ = ?)")},
                        {slot.callsign});

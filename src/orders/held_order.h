@@ -7,9 +7,16 @@ namespace taxi {
 namespace db {
 class Row;
 }
+namespace net {
+struct PortSlot;
+}
 
 // The additional text of a held order shown on the terminal: the driver's arrival time, the tariff
 // and the note in parentheses, all cut out of the order's row.
 QString heldOrderExtraText(const db::Row& order);
+
+// Puts the order's time, addresses, client, free-ride mark and extra text into the driver's slot.
+// An acceptance date and time that do not form a moment raise a DbError.
+void loadHeldOrder(net::PortSlot& slot, const db::Row& order);
 
 } // namespace taxi

@@ -170,25 +170,8 @@ private:
                  running.transcript());
         QVERIFY(phone.connectTo(m_folder->driver(callsign).port));
         QVERIFY2(running.waitForOutputLine(QStringLiteral("кіл. підк. = 1")), running.transcript());
-        QTRY_COMPARE(offerRows(), 1);
-        QCOMPARE(markedCars(), 1);
-    }
-
-    int offerRows() {
-        return m_folder->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS")})
-            .first()
-            .at(0)
-            .toInt();
-    }
-
-    int markedCars() {
-        return m_folder
-            ->dispatcherSelect(
-                {QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO WHERE ZAD_AVTO_MARKA_AVTO LIKE ?")},
-                {QStringLiteral("%{GPRS}%")})
-            .first()
-            .at(0)
-            .toInt();
+        QTRY_COMPARE(m_folder->offerRows(), 1);
+        QCOMPARE(m_folder->markedCars(), 1);
     }
 
 private slots:
@@ -219,8 +202,8 @@ private slots:
         QVERIFY2(running->waitForExit(5000), running->transcript());
         QCOMPARE(running->exitCode(), 0);
         QVERIFY2(!running->errors().contains(QStringLiteral("ERROR")), running->transcript());
-        QCOMPARE(offerRows(), 0);
-        QCOMPARE(markedCars(), 0);
+        QCOMPARE(m_folder->offerRows(), 0);
+        QCOMPARE(m_folder->markedCars(), 0);
         QVERIFY(phone.waitForClosedByService());
     }
 
@@ -243,12 +226,12 @@ private slots:
         FakeTerminal phone;
         QVERIFY2(phone.connectTo(m_folder->driver(11).port),
                  running->isRunning() ? "the driver's port did not open" : "the service has ended");
-        QTRY_COMPARE(offerRows(), 1);
+        QTRY_COMPARE(m_folder->offerRows(), 1);
         running->signal(SIGTERM);
         QVERIFY2(running->waitForExit(5000), running->transcript());
         QCOMPARE(running->exitCode(), 0);
-        QCOMPARE(offerRows(), 0);
-        QCOMPARE(markedCars(), 0);
+        QCOMPARE(m_folder->offerRows(), 0);
+        QCOMPARE(m_folder->markedCars(), 0);
     }
 
     void startThatFailsExitsTwo_data() {
@@ -307,8 +290,8 @@ private slots:
         QVERIFY2(second->errors().contains(kSecondCopyRefused), second->transcript());
         QCOMPARE(second->output(), QString());
 
-        QCOMPARE(offerRows(), 1);
-        QCOMPARE(markedCars(), 1);
+        QCOMPARE(m_folder->offerRows(), 1);
+        QCOMPARE(m_folder->markedCars(), 1);
         phone.send("@PZ3@");
         QVERIFY(phone.waitForReplies(1));
         QVERIFY(phone.received().startsWith("<DataClient><NumZam>-1</NumZam>"));

@@ -50,8 +50,4 @@ void DataModuleFolder::attachSettingsDatabase() {
     data.bazaGprs.attach(DataModule::kSettingsDatabaseFile, data.credentials());
 }
 
-int DataModuleFolder::dispatcherNumber(const QString& select, const db::SqlParams& params) {
-    return folder.dispatcherSelect({select}, params).first().at(0).toInt();
-}
-
 } // namespace taxi::test

@@ -37,8 +37,9 @@ public:
     void attachDispatcher();
     // Creates TAXI_GPRS.FDB with the demo drivers' records and connects BAZA_GPRS to it.
     void attachSettingsDatabase();
-    // The first column of the first row of a statement run by another program on the dispatcher database.
-    int dispatcherNumber(const QString& select, const db::SqlParams& params = {});
+    int dispatcherNumber(const QString& select, const db::SqlParams& params = {}) {
+        return folder.dispatcherNumber(select, params);
+    }
 
     ServiceFolder folder;
     Settings settings;

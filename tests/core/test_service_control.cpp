@@ -74,23 +74,9 @@ private:
         sendLogin(m_folder->mainPort(), m_folder->driver(callsign).port, m_folder->driver(callsign).password);
         QTRY_VERIFY(listenerOf(callsign).isListening());
         QVERIFY(phone.connectTo(m_folder->driver(callsign).port));
-        QTRY_COMPARE(offerRows(), 1);
+        QTRY_COMPARE(m_folder->offerRows(), 1);
     }
 
-    int offerRows() {
-        return m_folder->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS")})
-            .first()
-            .at(0)
-            .toInt();
-    }
-    int markedCars() {
-        return m_folder
-            ->dispatcherSelect({QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO WHERE ZAD_AVTO_MARKA_AVTO "
-                                               "LIKE '%{GPRS}%'")})
-            .first()
-            .at(0)
-            .toInt();
-    }
     QString activity(int callsign) {
         service().data.reopenConnectionRecords();
         for (const db::Row& record : service().data.connectionRecords().rows()) {
@@ -191,7 +177,7 @@ private slots:
         pressStart();
         FakeTerminal phone;
         bind(phone, 11);
-        QCOMPARE(markedCars(), 1);
+        QCOMPARE(m_folder->markedCars(), 1);
         QCOMPARE(activity(11), QStringLiteral("АКТИВНИЙ"));
 
         QVERIFY(!service().requestClose());
@@ -203,7 +189,7 @@ private slots:
         QCOMPARE(op().questions, QStringList{kConfirmStop});
         QVERIFY(service().control.isDistributing());
         QVERIFY(phone.isConnected());
-        QCOMPARE(offerRows(), 1);
+        QCOMPARE(m_folder->offerRows(), 1);
 
         op().answers = {true};
         service().pressStartStop();
@@ -213,8 +199,8 @@ private slots:
         QVERIFY(phone.waitForClosedByService());
         FakeTerminal late;
         QVERIFY(!late.connectTo(m_folder->mainPort(), 500));
-        QCOMPARE(offerRows(), 0);
-        QCOMPARE(markedCars(), 0);
+        QCOMPARE(m_folder->offerRows(), 0);
+        QCOMPARE(m_folder->markedCars(), 0);
         QCOMPARE(activity(11), QStringLiteral("АКТИВНИЙ")); // until the next start-up of the program
 
         QVERIFY(service().requestClose());

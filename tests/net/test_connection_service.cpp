@@ -76,16 +76,6 @@ private:
         return rows.isEmpty() ? QStringLiteral("<no row>") : rows.first().at(0).toText();
     }
 
-    int offerRows(int callsign) {
-        return m_folder
-            ->dispatcherSelect(
-                {QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS WHERE REFLESH_VODIY_POZ = ?")},
-                {callsign})
-            .first()
-            .at(0)
-            .toInt();
-    }
-
     QStringList journal(int callsign) {
         const db::ResultSet rows = m_folder->dispatcherSelect(
             {QStringLiteral(
@@ -129,16 +119,16 @@ private slots:
         // Seen by the dispatchers at once, without any request from the terminal.
         QCOMPARE(activity(11), QStringLiteral("АКТИВНИЙ"));
         QVERIFY(carModel(11).startsWith(QStringLiteral("{GPRS}")));
-        QCOMPARE(offerRows(11), 1);
+        QCOMPARE(m_folder->offerRows(11), 1);
 
         phone.disconnect();
         QTRY_VERIFY(logContains(QStringLiteral("ПОРТ ВІДКЛЮЧИВСЯ > %1").arg(m_folder->driver(11).port)));
-        QTRY_COMPARE(offerRows(11), 0);
+        QTRY_COMPARE(m_folder->offerRows(11), 0);
         QCOMPARE(activity(11), QStringLiteral("неактивний"));
         QVERIFY(!carModel(11).contains(QStringLiteral("{GPRS}")));
         QVERIFY(listenerOf(11).isListening()); // the terminal may come back without a new login
         QVERIFY(phone.connectTo(m_folder->driver(11).port));
-        QTRY_COMPARE(offerRows(11), 1);
+        QTRY_COMPARE(m_folder->offerRows(11), 1);
     }
 
     void boundOfferRowCanBeUpdatedByDispatchersAtOnce() {
@@ -202,11 +192,11 @@ private slots:
         logIn(11);
         QVERIFY(phone.waitForClosedByService());
         QVERIFY(logContains(QStringLiteral("закриття порта при повторному запиті вільності порта")));
-        QTRY_COMPARE(offerRows(11), 0);
+        QTRY_COMPARE(m_folder->offerRows(11), 0);
         QVERIFY(listenerOf(11).isListening());
         FakeTerminal again;
         QVERIFY(again.connectTo(m_folder->driver(11).port));
-        QTRY_COMPARE(offerRows(11), 1);
+        QTRY_COMPARE(m_folder->offerRows(11), 1);
     }
 
     void refusedLogins_data() {
@@ -276,7 +266,7 @@ private slots:
                                                     "ZAD_AVTO_ZADIANIST = 1 WHERE ZAD_AVTO_POZIVNIY = 15")});
         FakeTerminal phone;
         QVERIFY(phone.connectTo(m_folder->driver(15).port));
-        QTRY_COMPARE(offerRows(15), 1);
+        QTRY_COMPARE(m_folder->offerRows(15), 1);
         auto& connections = (*m_service)->connections;
         const net::PortSlot& slot =
             connections.slot(connections.firstListenerOnPort(m_folder->driver(15).port));
@@ -343,7 +333,7 @@ private slots:
         QVERIFY(logContains(QStringLiteral(
             "ТЕЛЕФОН ПОДАВ НЕВІРНУ ЗАЯВКУ НА ПІДКЛЮЧЕННЯ / ПІДКЛЮЧЕНЬ ДО ПОРТА БІЛЬШЕ ОДНОГО")));
         QVERIFY(logContains(QStringLiteral("кіл. підк. = 2")));
-        QCOMPARE(offerRows(13), 1); // the first terminal stays bound
+        QCOMPARE(m_folder->offerRows(13), 1); // the first terminal stays bound
         QVERIFY(phone.isConnected());
     }
 
@@ -354,7 +344,7 @@ private slots:
         phone.reset();
         QTRY_VERIFY(logContains(QStringLiteral("ПОМИЛКА ПОРТА > %1").arg(m_folder->driver(11).port)));
         QTRY_VERIFY(!listenerOf(11).isListening());
-        QCOMPARE(offerRows(11), 0);
+        QCOMPARE(m_folder->offerRows(11), 0);
         QVERIFY(!carModel(11).contains(QStringLiteral("{GPRS}")));
         QCOMPARE(journal(11), QStringList{QStringLiteral("ЗБІЙ У ЗВЯЗКУ / СІТЦІ")});
         FakeTerminal again;

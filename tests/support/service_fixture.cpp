@@ -138,6 +138,24 @@ void ServiceFolder::dispatcherExecute(const QStringList& lines, const db::SqlPar
     transaction.commitIfActive();
 }
 
+int ServiceFolder::dispatcherNumber(const QString& select, const db::SqlParams& params) {
+    return dispatcherSelect({select}, params).first().at(0).toInt();
+}
+
+int ServiceFolder::offerRows(std::optional<int> callsign) {
+    if (!callsign)
+        return dispatcherNumber(QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS"));
+    return dispatcherNumber(
+        QStringLiteral("SELECT COUNT(*) FROM REFLESH_DANI_VODIY_GPRS WHERE REFLESH_VODIY_POZ = ?"),
+        {*callsign});
+}
+
+int ServiceFolder::markedCars() {
+    return dispatcherNumber(
+        QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO WHERE ZAD_AVTO_MARKA_AVTO LIKE ?"),
+        {QStringLiteral("%{GPRS}%")});
+}
+
 RunningService::RunningService(ServiceFolder& folder, bool pressStart)
     : m_previousFolder(QDir::currentPath()) {
     QDir::setCurrent(folder.path());

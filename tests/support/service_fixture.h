@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 namespace taxi {
 class Service;
@@ -50,6 +51,11 @@ public:
     // A statement on the dispatcher database, from another program's connection.
     db::ResultSet dispatcherSelect(const QStringList& lines, const db::SqlParams& params = {});
     void dispatcherExecute(const QStringList& lines, const db::SqlParams& params = {});
+    // The first column of the first row, e.g. of a SELECT COUNT(*).
+    int dispatcherNumber(const QString& select, const db::SqlParams& params = {});
+    // The marks of bound terminals: offer rows (of one callsign, or of all) and cars marked "{GPRS}".
+    int offerRows(std::optional<int> callsign = std::nullopt);
+    int markedCars();
 
 private:
     TestDatabases m_databases;
