@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
@@ -48,13 +49,19 @@ int main(int argc, char* argv[]) {
         for (const QString& request : requests)
             session.send(request);
     } else {
+        // A prompt only for a person at a terminal, not for requests piped in by a script.
+        const bool interactive = ::isatty(STDIN_FILENO) != 0;
+        const auto prompt = [&] {
+            if (interactive)
+                out << "> " << Qt::flush;
+        };
         QTextStream in(stdin);
         QString line;
-        out << "> " << Qt::flush;
+        prompt();
         while (in.readLineInto(&line)) {
             if (!line.trimmed().isEmpty())
                 session.send(line.trimmed());
-            out << "> " << Qt::flush;
+            prompt();
         }
     }
     session.close();
