@@ -8,6 +8,7 @@
 #include "core/text_codec.h"
 #include "support/scripted_operator.h"
 #include "support/service_fixture.h"
+#include "support/working_folder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -126,10 +127,9 @@ class MainWindowTest : public QObject {
 
 private slots:
     void init() {
-        m_previousFolder = QDir::currentPath();
         m_folder = std::make_unique<QTemporaryDir>();
         QVERIFY(m_folder->isValid());
-        QVERIFY(QDir::setCurrent(m_folder->path()));
+        m_workingFolder = std::make_unique<test::WorkingFolder>(m_folder->path());
         m_operator = std::make_unique<test::ScriptedOperator>();
         m_service = std::make_unique<Service>(*m_operator);
         m_window = std::make_unique<MainWindow>(*m_service);
@@ -139,7 +139,7 @@ private slots:
         m_window.reset();
         m_service.reset();
         m_operator.reset();
-        QDir::setCurrent(m_previousFolder);
+        m_workingFolder.reset();
         m_folder.reset();
     }
 
@@ -297,7 +297,7 @@ private slots:
     }
 
 private:
-    QString m_previousFolder;
+    std::unique_ptr<test::WorkingFolder> m_workingFolder;
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<test::ScriptedOperator> m_operator;
     std::unique_ptr<Service> m_service;
@@ -364,17 +364,16 @@ class GuiFrontTest : public QObject {
 
 private slots:
     void init() {
-        m_previousFolder = QDir::currentPath();
         m_folder = std::make_unique<QTemporaryDir>();
         QVERIFY(m_folder->isValid());
-        QVERIFY(QDir::setCurrent(m_folder->path()));
+        m_workingFolder = std::make_unique<test::WorkingFolder>(m_folder->path());
         // The single-instance lock of this test only, not that of a service running on this machine.
         qputenv("TMPDIR", m_folder->path().toLocal8Bit());
     }
 
     void cleanup() {
         qunsetenv("TMPDIR");
-        QDir::setCurrent(m_previousFolder);
+        m_workingFolder.reset();
         m_folder.reset();
     }
 
@@ -410,7 +409,7 @@ private slots:
     }
 
 private:
-    QString m_previousFolder;
+    std::unique_ptr<test::WorkingFolder> m_workingFolder;
     std::unique_ptr<QTemporaryDir> m_folder;
 };
 

@@ -31,14 +31,9 @@ void SettingsDatabaseReader::execute(const QString& statement) {
     transaction.commitIfActive();
 }
 
-DataModuleFolder::DataModuleFolder() : m_previousFolder(QDir::currentPath()) {
+DataModuleFolder::DataModuleFolder() {
     folder.writeSettings();
-    QDir::setCurrent(folder.path());
     settings.load(ServiceControl::kSettingsFile);
-}
-
-DataModuleFolder::~DataModuleFolder() {
-    QDir::setCurrent(m_previousFolder);
 }
 
 void DataModuleFolder::attachDispatcher() {

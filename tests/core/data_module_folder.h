@@ -3,6 +3,7 @@
 #include "core/data_module.h"
 #include "core/settings.h"
 #include "support/service_fixture.h"
+#include "support/working_folder.h"
 
 namespace taxi::test {
 
@@ -29,7 +30,6 @@ private:
 class DataModuleFolder {
 public:
     DataModuleFolder();
-    ~DataModuleFolder();
     DataModuleFolder(const DataModuleFolder&) = delete;
     DataModuleFolder& operator=(const DataModuleFolder&) = delete;
 
@@ -42,11 +42,9 @@ public:
     }
 
     ServiceFolder folder;
+    WorkingFolder workingFolder{folder.path()};
     Settings settings;
     DataModule data{settings};
-
-private:
-    QString m_previousFolder;
 };
 
 } // namespace taxi::test

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,9 +110,7 @@ private slots:
 
     void creatingSettingsDatabaseMakesTableAndTriggersOnce() {
         QTemporaryDir folder;
-        const QString previousFolder = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-        const auto restoreFolder = qScopeGuard([&] { QDir::setCurrent(previousFolder); });
+        const WorkingFolder inFolder(folder.path());
         Settings settings;
         settings.setText(keys::LOGIN, embeddedCredentials().user);
         settings.setText(keys::PASS, embeddedCredentials().password);

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -155,9 +154,7 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(QFile::link(QStringLiteral("/nonexistent-disk/TAXI_GPRS.FDB"),
                             folder.filePath(DataModule::kSettingsDatabaseFile)));
-        const QString previousFolder = QDir::currentPath();
-        const auto restoreFolder = qScopeGuard([&] { QDir::setCurrent(previousFolder); });
-        QVERIFY(QDir::setCurrent(folder.path()));
+        const WorkingFolder inFolder(folder.path());
         ScriptedOperator op;
         Service service(op);
         QSignalSpy ended(&service, &Service::endRequested);

@@ -2,6 +2,7 @@
 #include "core/settings.h"
 #include "core/text_codec.h"
 #include "support/scripted_operator.h"
+#include "support/working_folder.h"
 
 #include <QDir>
 
@@ -352,8 +353,7 @@ private slots:
     }
 
     void saveButtonAsksBeforeWriting() {
-        const QString previous = QDir::currentPath();
-        QDir::setCurrent(m_folder.path());
+        const test::WorkingFolder inFolder(m_folder.path());
         QFile::remove(QStringLiteral("SETSERVER.INI"));
         test::ScriptedOperator op;
         op.answers = {false, true};
@@ -367,7 +367,6 @@ private slots:
         saved.load(QStringLiteral("SETSERVER.INI"));
         QCOMPARE(saved.text(keys::PORT_SERVER), QStringLiteral("30000"));
         QVERIFY(op.errors.isEmpty());
-        QDir::setCurrent(previous);
     }
 
 private:

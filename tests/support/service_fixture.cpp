@@ -5,6 +5,7 @@
 #include "core/db/query.h"
 #include "core/db/transaction.h"
 #include "core/settings.h"
+#include "support/working_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,19 +21,6 @@ const QList<std::pair<int, QString>> kDemoLogins{
     {13, QStringLiteral("Бондаренко Олег Васильович")}, {14, QStringLiteral("Ткаченко Сергій Петрович")},
     {15, QStringLiteral("Мельник Іван Степанович")},    {16, QStringLiteral("Кравчук Богдан Олександрович")},
     {17, QStringLiteral("Лисенко Віктор Григорович")}};
-
-// Runs code with the process's current folder set to a folder, as the service runs in its own.
-template <typename Work> void inFolder(const QString& folder, Work&& work) {
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(folder);
-    try {
-        work();
-    } catch (...) {
-        QDir::setCurrent(previous);
-        throw;
-    }
-    QDir::setCurrent(previous);
-}
 
 } // namespace
 
@@ -100,26 +88,24 @@ void ServiceFolder::writeSettings(const QMap<QString, QString>& extra) {
 }
 
 void ServiceFolder::createSettingsDatabase() {
-    inFolder(path(), [&] {
-        Settings settings;
-        settings.setText(keys::LOGIN, m_credentials.user);
-        settings.setText(keys::PASS, m_credentials.password);
-        DataModule data(settings);
-        data.CREATE_BAZA_TAXI_GPRS();
-        db::Attachment records;
-        records.attach(DataModule::kSettingsDatabaseFile, m_credentials);
-        db::Transaction transaction(records);
-        for (const DemoDriver& driver : std::as_const(m_drivers)) {
-            db::Query(transaction)
-                .execute(
-                    {QStringLiteral("INSERT INTO GPRS_SET_KLIENT (GPRS_SET_KLIENT_POZ, GPRS_SET_KLIENT_FIO, "
-                                    "GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_ACTIVNIST, GPRS_SET_KLIENT_PASS) "
-                                    "VALUES (?, ?, ?, 'неактивний', ?)")},
-                    {driver.callsign, driver.name, int(driver.port), driver.password});
-        }
-        transaction.commitIfActive();
-        records.detach();
-    });
+    const WorkingFolder inFolder(path());
+    Settings settings;
+    settings.setText(keys::LOGIN, m_credentials.user);
+    settings.setText(keys::PASS, m_credentials.password);
+    DataModule data(settings);
+    data.CREATE_BAZA_TAXI_GPRS();
+    db::Attachment records;
+    records.attach(DataModule::kSettingsDatabaseFile, m_credentials);
+    db::Transaction transaction(records);
+    for (const DemoDriver& driver : std::as_const(m_drivers)) {
+        db::Query(transaction)
+            .execute({QStringLiteral("INSERT INTO GPRS_SET_KLIENT (GPRS_SET_KLIENT_POZ, GPRS_SET_KLIENT_FIO, "
+                                     "GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_ACTIVNIST, GPRS_SET_KLIENT_PASS) "
+                                     "VALUES (?, ?, ?, 'неактивний', ?)")},
+                     {driver.callsign, driver.name, int(driver.port), driver.password});
+    }
+    transaction.commitIfActive();
+    records.detach();
 }
 
 db::ResultSet ServiceFolder::dispatcherSelect(const QStringList& lines, const db::SqlParams& params) {
@@ -156,9 +142,7 @@ int ServiceFolder::markedCars() {
         {QStringLiteral("%{GPRS}%")});
 }
 
-RunningService::RunningService(ServiceFolder& folder, bool pressStart)
-    : m_previousFolder(QDir::currentPath()) {
-    QDir::setCurrent(folder.path());
+RunningService::RunningService(ServiceFolder& folder, bool pressStart) : m_workingFolder(folder.path()) {
     m_service = std::make_unique<Service>(m_operator);
     m_service->startUp();
     if (pressStart)
@@ -167,8 +151,6 @@ RunningService::RunningService(ServiceFolder& folder, bool pressStart)
 
 RunningService::~RunningService() {
     m_service->shutDown();
-    m_service.reset();
-    QDir::setCurrent(m_previousFolder);
 }
 
 QStringList RunningService::logLines() const {

@@ -6,6 +6,7 @@
 #include "support/loopback_proxy.h"
 #include "support/scripted_operator.h"
 #include "support/test_databases.h"
+#include "support/working_folder.h"
 
 #include <QMap>
 #include <QStringList>
@@ -82,7 +83,7 @@ public:
     QStringList logLines() const;
 
 private:
-    QString m_previousFolder;
+    WorkingFolder m_workingFolder;
     ScriptedOperator m_operator;
     std::unique_ptr<Service> m_service;
 };
