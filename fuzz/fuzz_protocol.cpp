@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <optional>
 #include <utility>
 
@@ -36,7 +35,7 @@ void require(bool holds, const char* rule) {
 struct Run {
     QByteArray stream;
     QByteArrayList chunks;
-    unsigned freshBufferEvery = 0;
+    unsigned stopAfter = 0; // the handler of that request closes its connection; 0 for never
 };
 
 Run readRun(const std::uint8_t* data, std::size_t size) {
@@ -44,7 +43,7 @@ Run readRun(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return run;
     const std::size_t lengthCount = std::min<std::size_t>(data[0] & 0x07, size - 1);
-    run.freshBufferEvery = data[0] >> 3;
+    run.stopAfter = data[0] >> 3;
     const std::uint8_t* lengths = data + 1;
     run.stream =
         QByteArray(reinterpret_cast<const char*>(lengths + lengthCount), qsizetype(size - 1 - lengthCount));
@@ -121,33 +120,34 @@ void checkEncodings(const QString& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const Run run = readRun(data, size);
 
-    std::deque<QByteArray> slotBuffers(1);
-    const auto buffer = [&]() -> QByteArray& {
-        return slotBuffers.back();
-    };
+    QByteArray buffer;
     QByteArrayList requests;
     const auto onRequest = [&](const QByteArray& request) {
-        require(buffer().isEmpty(), "a request leaves the buffer before it runs");
+        require(buffer.isEmpty(), "a request leaves the buffer before it runs");
         require(request.endsWith('@') && request.count('@') == 2, "a request runs from one mark to the next");
         requests << request;
-        if (run.freshBufferEvery != 0 && requests.size() % run.freshBufferEvery == 0)
-            slotBuffers.emplace_back();
-        if (isKeepAlive(request))
-            return;
-        const QString text = taxi::fromWin1251(request);
-        checkParameters(text);
-        checkEncodings(text);
+        if (!isKeepAlive(request)) {
+            const QString text = taxi::fromWin1251(request);
+            checkParameters(text);
+            checkEncodings(text);
+        }
+        return requests.size() == qsizetype(run.stopAfter) ? AfterRequest::Stop : AfterRequest::GoOn;
     };
 
+    bool stopped = false;
     for (const QByteArray& chunk : run.chunks) {
+        const qsizetype before = requests.size();
         frameChunk(chunk, buffer, onRequest);
-        require(buffer().count('@') <= 1, "the buffer holds at most an opening mark");
+        require(requests.size() - before <= chunk.count('@'), "a chunk runs no more requests than its marks");
+        if (requests.size() >= qsizetype(run.stopAfter) && run.stopAfter != 0) {
+            require(requests.size() == qsizetype(run.stopAfter), "nothing runs after the handler stopped");
+            stopped = true;
+            break; // the connection is gone: no further chunk arrives
+        }
+        require(buffer.count('@') <= 1, "the buffer holds at most an opening mark");
         if (!chunk.contains('@'))
-            require(buffer().size() <= kMaxPendingRequest,
-                    "a chunk without a mark keeps the buffer in bounds");
+            require(buffer.size() <= kMaxPendingRequest, "a chunk without a mark keeps the buffer in bounds");
     }
-    for (std::size_t i = 0; i + 1 < slotBuffers.size(); ++i)
-        require(slotBuffers[i].isEmpty(), "nothing goes to a buffer the handler replaced");
 
     // Requests are pieces of the stream, in order; nothing is lost while the length limit cannot bite.
     qsizetype searchFrom = 0;
@@ -156,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(at >= 0, "a request is a piece of the stream, in order");
         searchFrom = at + request.size();
     }
-    if (run.stream.size() <= kMaxPendingRequest)
-        require(requests.join() + buffer() == run.stream, "a short stream is framed without loss");
+    if (!stopped && run.stream.size() <= kMaxPendingRequest)
+        require(requests.join() + buffer == run.stream, "a short stream is framed without loss");
     return 0;
 }

@@ -39,6 +39,13 @@ public:
     bool send(const QByteArray& bytes);
     qsizetype pendingBytes() const { return m_pending.size(); }
 
+    // Received bytes that do not yet form a complete request. Each connection frames its own stream,
+    // so a terminal that breaks off half-way leaves nothing behind for the next one; the bytes go with
+    // the connection.
+    QByteArray& requestBuffer() { return m_requestBuffer; }
+    void noteCompleteRequest() { m_sentCompleteRequest = true; }
+    bool hasSentCompleteRequest() const { return m_sentCompleteRequest; }
+
     // Closes the connection and runs its listener's clientDisconnect before returning. What the
     // network has not taken by then is dropped with the connection.
     void close();
@@ -66,8 +73,10 @@ private:
     QSocketNotifier* m_readNotifier;
     QSocketNotifier* m_writeNotifier;
     QByteArray m_pending;
+    QByteArray m_requestBuffer;
     bool m_announcedWritable = false;
     bool m_failed = false;
+    bool m_sentCompleteRequest = false;
 };
 
 } // namespace taxi::net

@@ -17,6 +17,7 @@
 #include "orders/journal.h"
 
 #include <QScopeGuard>
+#include <QTimer>
 
 namespace taxi::net {
 
@@ -108,9 +109,7 @@ void ConnectionService::CREATE_PORT() {
          QStringLiteral("GROUP BY GPRS_SET_KLIENT_PORT, GPRS_SET_KLIENT_POZ")});
     const int count = records.size();
     m_driverListeners.resize(std::size_t(count + 1));
-    if (m_slots.size() < count + 1)
-        m_slots.resize(count + 1);
-    m_slots[0].rxBuffer.clear();
+    m_slots.resize(count + 1);
     m_slots[0].port = *mainPort;
     for (int i = 1; i <= count; ++i) {
         const db::Row& record = records.at(i - 1);
@@ -138,8 +137,6 @@ void ConnectionService::dropListeners() {
             listener->dropAllConnections();
     }
     m_driverListeners.clear();
-    for (int s = 0; s <= m_driverCount; ++s)
-        m_slots[s].rxBuffer.clear();
     m_driverCount = 0;
 }
 
@@ -190,7 +187,11 @@ void ConnectionService::onAccept(Connection* connection) {
     const int port = connection->localPort();
     const int k = lastListenerOnPort(port);
     log(QStringLiteral("ПОРТ ПІДКЛЮЧИВСЯ ДО СЕРВЕРА > ") + portText(connection));
-    if (port == m_slots[0].port || k == 0)
+    if (port == m_slots[0].port) {
+        closeWhenIdle(connection);
+        return;
+    }
+    if (k == 0)
         return;
     Listener& listener = driverListener(k);
     if (listener.connectionCount() <= 1)
@@ -201,6 +202,17 @@ void ConnectionService::onAccept(Connection* connection) {
         log(kWrongSecondConnection);
     }
     log(QStringLiteral("кіл. підк. = ") + QString::number(listener.connectionCount()));
+}
+
+void ConnectionService::closeWhenIdle(Connection* connection) {
+    QTimer::singleShot(m_mainPortIdleLimit, connection, [this, connection] {
+        m_services.runner.run([this, connection] {
+            if (!connection->isOpen() || connection->hasSentCompleteRequest())
+                return;
+            log(QStringLiteral("ЗАКРИТО ПІДКЛЮЧЕННЯ БЕЗ ЗАПИТУ > ") + portText(connection));
+            connection->close();
+        });
+    });
 }
 
 void ConnectionService::bindTerminal(int k) {
@@ -249,26 +261,28 @@ void ConnectionService::bindTerminal(int k) {
 
 void ConnectionService::onClientRead(Connection* connection, const QByteArray& chunk) {
     m_services.counters.addIncoming(chunk.size());
-    const int port = connection->localPort();
-    for (int s = 0; s <= m_driverCount; ++s) {
-        if (m_slots[s].port == port)
-            executeRequests(s, chunk);
-    }
+    frameChunk(chunk, connection->requestBuffer(), [this, connection](const QByteArray& request) {
+        connection->noteCompleteRequest();
+        if (!isKeepAlive(request))
+            executeOnSlotsOfPort(connection->localPort(), request);
+        // A handler that closed this very connection ends its stream: the rest goes with it.
+        return connection->isOpen() ? AfterRequest::GoOn : AfterRequest::Stop;
+    });
 }
 
-void ConnectionService::executeRequests(int s, const QByteArray& chunk) {
-    frameChunk(
-        chunk, [this, s]() -> QByteArray& { return m_slots[s].rxBuffer; },
-        [this, s](const QByteArray& request) {
-            m_currentRequest = fromWin1251(request);
-            m_currentRequestPort = m_slots[s].port;
-            const auto done = qScopeGuard([this] {
-                m_currentRequest.clear();
-                m_currentRequestPort = -1;
-            });
-            if (!isKeepAlive(request))
-                VIKONANNYA_ZAPITA(m_services);
+void ConnectionService::executeOnSlotsOfPort(int port, const QByteArray& request) {
+    // Two records may share a port: the request runs once for every slot of the port.
+    for (int s = 0; s <= m_driverCount; ++s) {
+        if (m_slots[s].port != port)
+            continue;
+        m_currentRequest = fromWin1251(request);
+        m_currentRequestPort = port;
+        const auto done = qScopeGuard([this] {
+            m_currentRequest.clear();
+            m_currentRequestPort = -1;
         });
+        VIKONANNYA_ZAPITA(m_services);
+    }
 }
 
 void ConnectionService::onClientDisconnect(Connection* connection) {

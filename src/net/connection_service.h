@@ -3,6 +3,7 @@
 #include "net/port_slot.h"
 
 #include <QObject>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,10 @@ class Listener;
 class ConnectionService : public QObject {
     Q_OBJECT
 public:
+    // Terminals hang up after their login. A main-port connection that has sent no complete request in
+    // this time is not a terminal, and is closed before such connections can use up the descriptors.
+    static constexpr std::chrono::milliseconds kMainPortIdleLimit{30'000};
+
     explicit ConnectionService(Services& services, QObject* parent = nullptr);
     ~ConnectionService() override;
 
@@ -49,6 +54,9 @@ public:
 
     bool offersPending = false;
 
+    // For tests, which cannot wait half a minute.
+    void setMainPortIdleLimit(std::chrono::milliseconds limit) { m_mainPortIdleLimit = limit; }
+
 private:
     void attachHandlers(Listener& listener);
     void onGetSocket(Connection* connection);
@@ -62,7 +70,8 @@ private:
 
     void bindTerminal(int k);
     void releaseTerminalMarks(int k);
-    void executeRequests(int s, const QByteArray& chunk);
+    void closeWhenIdle(Connection* connection);
+    void executeOnSlotsOfPort(int port, const QByteArray& request);
     void log(const QString& line);
 
     Services& m_services;
@@ -72,6 +81,7 @@ private:
     int m_driverCount = 0;
     QString m_currentRequest;
     int m_currentRequestPort = -1;
+    std::chrono::milliseconds m_mainPortIdleLimit = kMainPortIdleLimit;
 };
 
 } // namespace taxi::net

@@ -16,29 +16,28 @@ void dropIfOverlong(QByteArray& pending) {
 
 } // namespace
 
-void frameChunk(QByteArrayView chunk, const std::function<QByteArray&()>& buffer,
-                const std::function<void(const QByteArray& request)>& onRequest) {
-    QByteArray* pending = &buffer();
+void frameChunk(QByteArrayView chunk, QByteArray& pending,
+                const std::function<AfterRequest(const QByteArray& request)>& onRequest) {
     if (!chunk.contains(kMark)) {
-        pending->append(chunk);
-        dropIfOverlong(*pending);
+        pending.append(chunk);
+        dropIfOverlong(pending);
         return;
     }
     // Only the opening "@" checks the length here: a long request whose closing "@" arrives
     // in this chunk or the next one that holds an "@" is still complete and is dispatched.
-    for (const char character : chunk) {
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
+        const char character = chunk[i];
         if (character != kMark) {
-            pending->append(character);
-        } else if (pending->contains(kMark)) {
-            pending->append(character);
-            // The buffer is emptied before the request runs, so that a handler resetting the
-            // slot finds nothing of this request left in it.
-            const QByteArray request = std::exchange(*pending, QByteArray());
-            onRequest(request);
-            pending = &buffer();
+            pending.append(character);
+        } else if (pending.contains(kMark)) {
+            pending.append(character);
+            // The buffer is emptied before the request runs: the request is no longer pending.
+            const QByteArray request = std::exchange(pending, QByteArray());
+            if (onRequest(request) == AfterRequest::Stop)
+                return;
         } else {
-            pending->append(character);
-            dropIfOverlong(*pending);
+            pending.append(character);
+            dropIfOverlong(pending);
         }
     }
 }

@@ -9,14 +9,16 @@
 // that it can be tested and fuzzed on bytes alone.
 namespace taxi::net {
 
-// A slot's buffer that grows past this many bytes while waiting for its request to complete is dropped.
+// A buffer that grows past this many bytes while waiting for its request to complete is dropped.
 constexpr qsizetype kMaxPendingRequest = 1000;
 
-// Feeds one received chunk into a slot's buffer and hands every complete request, in order, to onRequest.
-// The buffer is fetched through `buffer()` anew after each request, because handling a request may
-// reset the slot (and so its buffer) or close connections.
-void frameChunk(QByteArrayView chunk, const std::function<QByteArray&()>& buffer,
-                const std::function<void(const QByteArray& request)>& onRequest);
+// What the framing does after a request has run.
+enum class AfterRequest { GoOn, Stop };
+
+// Feeds one received chunk into a connection's buffer and hands every complete request, in order, to
+// onRequest. When onRequest answers Stop (its connection is gone), the rest of the chunk is dropped.
+void frameChunk(QByteArrayView chunk, QByteArray& pending,
+                const std::function<AfterRequest(const QByteArray& request)>& onRequest);
 
 // The terminal's keep-alive, framed like any request but never answered: exactly "@+@".
 bool isKeepAlive(const QByteArray& request);

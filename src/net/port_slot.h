@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -10,7 +9,6 @@ namespace taxi::net {
 // The state of one port: slot 0 is the main port's, slots 1..N the drivers' ports.
 struct PortSlot {
     qint32 port = 0;
-    QByteArray rxBuffer; // received characters not yet forming a complete request
     qint32 callsign = 0;
     QString driverName; // from the last accepted login; empty when nobody is logged in
     QString standName;  // ZAD_AVTO_VULICA; empty or "[]{}" for none
@@ -28,7 +26,6 @@ struct PortSlot {
 
     // What the disconnect and error handling clear; port, callsign, driverName and flowApplyAllowed stay.
     void reset() {
-        rxBuffer.clear();
         standName.clear();
         orderFrom.clear();
         orderTo.clear();

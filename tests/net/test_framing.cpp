@@ -4,6 +4,7 @@
 #include <QTest>
 #include <deque>
 
+using taxi::net::AfterRequest;
 using taxi::net::frameChunk;
 using taxi::net::isKeepAlive;
 using taxi::net::kMaxPendingRequest;
@@ -15,7 +16,7 @@ private slots:
     void framesChunksIntoRequests_data();
     void framesChunksIntoRequests();
     void keepAliveIsOnlyTheExactText();
-    void restOfChunkGoesToTheBufferTheHandlerLeaves();
+    void handlerThatStopsDropsTheRestOfTheChunk();
 };
 
 namespace {
@@ -77,12 +78,11 @@ void TestFraming::framesChunksIntoRequests() {
     QByteArrayList dispatched;
     QByteArrayList bufferWhileDispatching;
     for (const QByteArray& chunk : chunks) {
-        frameChunk(
-            chunk, [&]() -> QByteArray& { return buffer; },
-            [&](const QByteArray& request) {
-                dispatched << request;
-                bufferWhileDispatching << buffer;
-            });
+        frameChunk(chunk, buffer, [&](const QByteArray& request) {
+            dispatched << request;
+            bufferWhileDispatching << buffer;
+            return AfterRequest::GoOn;
+        });
     }
 
     QCOMPARE(dispatched, requests);
@@ -98,28 +98,17 @@ void TestFraming::keepAliveIsOnlyTheExactText() {
     QVERIFY(!isKeepAlive("@@"));
 }
 
-// Closing a connection from inside a handler resets the slot, and stopping the distribution from a
-// modal box rebuilds the slot table: the rest of the chunk must go to the buffer that exists after the
-// handler, never to the one that was there before it.
-void TestFraming::restOfChunkGoesToTheBufferTheHandlerLeaves() {
-    // Every "@CLOSE@" gives the slot a fresh buffer; the earlier ones stay alive, so that bytes
-    // written to a stale buffer show up instead of vanishing.
-    std::deque<QByteArray> slotBuffers(1);
+// A handler that closed its own connection stops the framing: nothing more of that chunk runs.
+void TestFraming::handlerThatStopsDropsTheRestOfTheChunk() {
+    QByteArray buffer;
     QByteArrayList dispatched;
-    const auto buffer = [&]() -> QByteArray& {
-        return slotBuffers.back();
-    };
-    const auto onRequest = [&](const QByteArray& request) {
+    frameChunk("@S@@CLOSE@@PZ7@@S", buffer, [&](const QByteArray& request) {
         dispatched << request;
-        if (request == "@CLOSE@")
-            slotBuffers.emplace_back();
-    };
+        return request == "@CLOSE@" ? AfterRequest::Stop : AfterRequest::GoOn;
+    });
 
-    frameChunk("@CLOSE@@S@@PZ", buffer, onRequest);
-    frameChunk("7@@CLOSE@x", buffer, onRequest);
-
-    QCOMPARE(dispatched, (QByteArrayList{"@CLOSE@", "@S@", "@PZ7@", "@CLOSE@"}));
-    QCOMPARE(QByteArrayList(slotBuffers.begin(), slotBuffers.end()), (QByteArrayList{"", "", "x"}));
+    QCOMPARE(dispatched, (QByteArrayList{"@S@", "@CLOSE@"}));
+    QCOMPARE(buffer, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestFraming)
