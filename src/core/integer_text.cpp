@@ -1,5 +1,6 @@
 #include "core/integer_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -56,6 +57,14 @@ std::optional<int> parseInteger(QStringView text) {
     }
     const std::int64_t value = negative ? -magnitude : magnitude;
     return static_cast<int>(static_cast<std::uint32_t>(value));
+}
+
+bool isDecimalNumeral(QStringView text) {
+    QStringView rest = text.trimmed();
+    if (rest.startsWith(u'-') || rest.startsWith(u'+'))
+        rest = rest.sliced(1);
+    return !rest.isEmpty() &&
+           std::all_of(rest.begin(), rest.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
 }
 
 } // namespace taxi

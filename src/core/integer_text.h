@@ -9,4 +9,7 @@ namespace taxi {
 // digits, or hexadecimal digits after "$" or "0x". Anything else, or a value beyond 32 bits, is no number.
 std::optional<int> parseInteger(QStringView text);
 
+// Whether the text is decimal digits, with blanks around them and an optional sign, whatever their count.
+bool isDecimalNumeral(QStringView text);
+
 } // namespace taxi

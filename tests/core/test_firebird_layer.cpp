@@ -102,6 +102,33 @@ private slots:
                                                         {QStringLiteral("1 OR 1=1")}));
     }
 
+    // A text longer than the column it is compared with equals nothing there; one that was to be stored
+    // is refused rather than cut.
+    void overlongTextMatchesNothingAndIsNeverStored() {
+        Transaction transaction(m_db);
+        Query query(transaction);
+        const QString fits(20, QLatin1Char('n'));
+        query.execute({QStringLiteral("INSERT INTO T (ID, NOTE, CODE) VALUES (1, ?, 'abc')")}, {fits});
+        const QString overlong = fits + QLatin1Char('n');
+        QVERIFY(query.select({QStringLiteral("SELECT * FROM T WHERE NOTE = ?")}, {overlong}).isEmpty());
+        QCOMPARE(
+            query.select({QStringLiteral("SELECT ID FROM T WHERE NOTE = ?")}, {fits + QStringLiteral("   ")})
+                .size(),
+            1); // blanks at the end are no length
+        QVERIFY(query
+                    .select({QStringLiteral("SELECT * FROM T WHERE CODE = ?")},
+                            {QString(40000, QLatin1Char('c'))})
+                    .isEmpty());
+        query.execute({QStringLiteral("DELETE FROM T WHERE NOTE = ?")}, {overlong});
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, query.execute({QStringLiteral("UPDATE T SET NOTE = ? WHERE ID = 1")}, {overlong}));
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, query.execute({QStringLiteral("INSERT INTO T (ID, NOTE) VALUES (2, ?)")}, {overlong}));
+        const ResultSet rows = query.select({QStringLiteral("SELECT NOTE FROM T")});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().at(0).toText(), fits);
+    }
+
     void transactionsSeeEachOthersWritesOnlyAfterCommit() {
         Transaction writer(m_db);
         Transaction reader(m_db);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 using namespace Firebird;
 
@@ -17,6 +18,9 @@ namespace taxi::db {
 namespace {
 
 constexpr unsigned kCharsetWin1251 = 52;
+constexpr unsigned kCharsetUnicodeFss = 3;
+constexpr unsigned kCharsetUtf8 = 4;
+constexpr unsigned kStatementDelete = 4; // isc_info_sql_stmt_delete
 constexpr unsigned kBlobSegment = 16384;
 
 // Releases a reference-counted interface of the client library at the end of a scope.
@@ -37,6 +41,38 @@ struct InputMessage {
         return buffer.isEmpty() ? nullptr : reinterpret_cast<unsigned char*>(buffer.data());
     }
 };
+
+// How many characters a text parameter holds, as the statement describes it (the column it is compared
+// with or stored in); nullopt for a parameter that is not text.
+std::optional<unsigned> textCapacity(fb::Status& status, IMessageMetadata* described, unsigned i) {
+    const unsigned type = described->getType(&status, i) & ~1u;
+    if (type != SQL_TEXT && type != SQL_VARYING)
+        return std::nullopt;
+    const unsigned charset = described->getCharSet(&status, i) & 0xFF;
+    const unsigned bytesPerCharacter = charset == kCharsetUtf8 ? 4 : charset == kCharsetUnicodeFss ? 3 : 1;
+    return described->getLength(&status, i) / bytesPerCharacter;
+}
+
+// A text longer than its parameter can hold (blanks at its end aside, which comparisons ignore) equals
+// nothing stored there. Such a value is a mismatch, not an error for the operator.
+bool holdsOverlongText(fb::Status& status, IStatement* statement, const SqlParams& params) {
+    Owned<IMessageMetadata> described(statement->getInputMetadata(&status));
+    const unsigned count = described->getCount(&status);
+    if (count != unsigned(params.size()))
+        return false; // the binding reports it
+    for (unsigned i = 0; i < count; ++i) {
+        const QString* text = std::get_if<QString>(&params.at(i).storage());
+        if (!text)
+            continue;
+        const std::optional<unsigned> capacity = textCapacity(status, described.get(), i);
+        qsizetype length = text->size();
+        while (length > 0 && text->at(length - 1) == QLatin1Char(' '))
+            --length;
+        if (capacity && length > qsizetype(*capacity))
+            return true;
+    }
+    return false;
+}
 
 InputMessage bindParameters(fb::Status& status, IStatement* statement, const SqlParams& params) {
     Owned<IMessageMetadata> described(statement->getInputMetadata(&status));
@@ -222,12 +258,14 @@ ResultSet Query::select(const QStringList& lines, const SqlParams& params) {
     return fb::guarded([&] {
         fb::Status status;
         Owned<IStatement> statement = prepare(status, m_transaction, lines);
-        InputMessage input = bindParameters(status, statement.get(), params);
         Owned<IMessageMetadata> output(statement->getOutputMetadata(&status));
         const unsigned count = output->getCount(&status);
         auto columns = QSharedPointer<QStringList>::create();
         for (unsigned i = 0; i < count; ++i)
             columns->append(QString::fromUtf8(output->getAlias(&status, i)));
+        if (holdsOverlongText(status, statement.get(), params))
+            return ResultSet(columns, {});
+        InputMessage input = bindParameters(status, statement.get(), params);
 
         Owned<IResultSet> cursor(statement->openCursor(&status, m_transaction.ensureStarted(),
                                                        input.metadata.get(), input.data(), output.get(), 0));
@@ -250,6 +288,13 @@ void Query::execute(const QStringList& lines, const SqlParams& params) {
     fb::guarded([&] {
         fb::Status status;
         Owned<IStatement> statement = prepare(status, m_transaction, lines);
+        if (holdsOverlongText(status, statement.get(), params)) {
+            // A deletion finds nothing to delete; a value that was to be stored must not be lost quietly.
+            if (statement->getType(&status) == kStatementDelete)
+                return;
+            throw DbError(
+                QStringLiteral("A value is longer than the field it is written to or compared with"));
+        }
         InputMessage input = bindParameters(status, statement.get(), params);
         statement->execute(&status, m_transaction.ensureStarted(), input.metadata.get(), input.data(),
                            nullptr, nullptr);
