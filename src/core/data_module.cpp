@@ -172,7 +172,7 @@ void DataModule::abandonBoth() {
 void DataModule::commitOpenWrites() {
     // A commit that is refused must not keep the other transactions' rows hidden and locked.
     std::exception_ptr firstError;
-    for (db::Transaction* transaction : {&tranzGprsRizne, &tranzRizne, &tranzDaniActivVod}) {
+    for (db::Transaction* transaction : {&tranzGprsRizne, &tranzRizne, &tranzDaniActivVod, &tranzDyaVodya}) {
         try {
             transaction->commitIfActive();
         } catch (const db::DbError&) {

@@ -4,6 +4,8 @@
 #include "core/db/db_error.h"
 #include "core/operator.h"
 
+#include <QScopedValueRollback>
+#include <QThread>
 #include <exception>
 
 namespace taxi {
@@ -19,6 +21,15 @@ void EventRunner::reportCurrentException() {
 }
 
 void EventRunner::run(const std::function<void()>& handler) {
+    if (m_eventLoopLevel == QThread::currentThread()->loopLevel()) {
+        handler(); // raised by the event being handled: its failure is that event's failure
+        return;
+    }
+    runOutermost(handler);
+}
+
+void EventRunner::runOutermost(const std::function<void()>& handler) {
+    const QScopedValueRollback handling(m_eventLoopLevel, QThread::currentThread()->loopLevel());
     try {
         handler();
     } catch (...) {

@@ -2,7 +2,9 @@
 #include "core/event_runner.h"
 #include "data_module_folder.h"
 
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 using namespace taxi;
 using namespace taxi::test;
@@ -82,6 +84,59 @@ private slots:
         QCOMPARE(m_operator.errors,
                  fails ? QStringList{QStringLiteral("the handler broke off")} : QStringList());
         QCOMPARE(visibleRows(), before + 1);
+    }
+
+    // A handler that closes a connection runs its disconnect handling inside itself: that is one event,
+    // committed once at its end, and a failure anywhere in it ends all of it.
+    void nestedEventIsPartOfTheOuterOne_data() {
+        QTest::addColumn<bool>("nestedFails");
+        QTest::newRow("nested event ends") << false;
+        QTest::newRow("nested event fails") << true;
+    }
+    void nestedEventIsPartOfTheOuterOne() {
+        QFETCH(bool, nestedFails);
+        DataModule& data = m_fixture->data;
+        const auto insertOffer = [&](int callsign) {
+            data.rizne.execute(
+                {QStringLiteral("INSERT INTO REFLESH_DANI_VODIY_GPRS (REFLESH_VODIY_POZ) VALUES (?)")},
+                {callsign});
+        };
+        const int before = m_fixture->dispatcherNumber(kOfferRows);
+        bool outerWentOn = false;
+        EventRunner events = runner();
+
+        events.run([&] {
+            insertOffer(31);
+            events.run([&] {
+                insertOffer(32);
+                if (nestedFails)
+                    throw db::DbError(QStringLiteral("nested failure"));
+            });
+            QCOMPARE(m_fixture->dispatcherNumber(kOfferRows), before); // nothing committed half-way
+            outerWentOn = true;
+        });
+
+        QCOMPARE(outerWentOn, !nestedFails);
+        QCOMPARE(m_operator.errors,
+                 nestedFails ? QStringList{QStringLiteral("nested failure")} : QStringList());
+        QCOMPARE(m_fixture->dispatcherNumber(kOfferRows), before + 2);
+    }
+
+    // Under a modal box the event loop takes other events: each of those is an event of its own.
+    void eventUnderAModalBoxIsAnEventOfItsOwn() {
+        EventRunner events = runner();
+        bool outerWentOn = false;
+        events.run([&] {
+            QEventLoop modalBox;
+            QTimer::singleShot(0, &modalBox, [&] {
+                events.run([] { throw db::DbError(QStringLiteral("failure under the box")); });
+                modalBox.quit();
+            });
+            modalBox.exec();
+            outerWentOn = true;
+        });
+        QVERIFY(outerWentOn);
+        QCOMPARE(m_operator.errors, QStringList{QStringLiteral("failure under the box")});
     }
 
     // One transaction whose commit is refused keeps neither the others' rows hidden nor their locks held.
