@@ -13,6 +13,9 @@ start=$(date +%s)
 ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure --timeout 600
 echo "test: tests took $(( $(date +%s) - start )) s"
 
+# The tick must keep time, and memory stay bounded, under a flood of connects on the main port.
+bench/tick-under-flood.sh "${FLOOD_SECONDS:-15}" --check
+
 # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer. The Firebird
 # client keeps a few allocations for the life of the process; those alone are not reported.
 start=$(date +%s)

@@ -1,4 +1,5 @@
 #include "app/headless_front.h"
+#include "app/open_files_limit.h"
 #include "app/service.h"
 #include "app/termination_signals.h"
 #include "core/single_instance.h"
@@ -45,6 +46,7 @@ int main(int argc, char* argv[]) {
         }
         return false;
     }();
+    taxi::raiseOpenFilesLimit();
     if (headless)
         taxi::TerminationSignals::reserveForMainThread();
     std::unique_ptr<QCoreApplication> application = headless ? std::make_unique<QCoreApplication>(argc, argv)

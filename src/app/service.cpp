@@ -25,6 +25,8 @@ Service::Service(Operator& op, QObject* parent)
         .offersPending = {},
         .timeoutPass = {},
     });
+    connect(&log, &MonitoringLog::automaticSaveFailed, this,
+            [this](const QString& error) { services.op.showError(error); });
     connect(&control, &ServiceControl::endRequested, this, &Service::endRequested);
 }
 

@@ -15,7 +15,9 @@ MonitoringPage::MonitoringPage(Service& service, QWidget* parent)
     m_memo->setObjectName(QStringLiteral("Memo1"));
     m_memo->setReadOnly(true);
     m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // No block limit here: the log saves itself away at 10000 lines, which bounds the screen too.
+    // The log writes itself away before it grows past this; when it cannot, the screen drops its oldest
+    // lines with it.
+    m_memo->setMaximumBlockCount(int(MonitoringLog::kMaxLines));
     m_memo->setPlainText(service.log.lines().join(QLatin1Char('\n')));
     connect(&service.log, &MonitoringLog::appended, m_memo, &QPlainTextEdit::appendPlainText);
     connect(&service.log, &MonitoringLog::cleared, m_memo, &QPlainTextEdit::clear);

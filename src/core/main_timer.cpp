@@ -11,6 +11,7 @@ MainTimer::MainTimer(EventRunner& runner, QObject* parent) : QObject(parent), m_
 
 void MainTimer::tick() {
     m_runner.run([this] { runTick(); });
+    emit ticked();
 }
 
 void MainTimer::runTick() {

@@ -36,6 +36,10 @@ public:
     // One tick, as the timer runs it.
     void tick();
 
+signals:
+    // A tick has been handled to its end.
+    void ticked();
+
 private:
     void runTick();
 

@@ -4,29 +4,44 @@
 #include "core/text_codec.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace taxi {
 
 namespace {
 
-// The log is written away at the first time mark that finds it this long, which bounds its memory.
-constexpr qsizetype kAutomaticSaveLines = 10000;
-
-QString fileNameFor(const QDateTime& now) {
+// A second save within the same second must not overwrite the first one's lines.
+QString freeFilePath(const QString& folder, const QDateTime& now) {
     QString stamp = operatorTimestamp(now);
     stamp.replace(QLatin1Char(' '), QLatin1Char('_'));
     stamp.replace(QLatin1Char(':'), QLatin1Char('-'));
-    return QStringLiteral("MONITORYNG_") + stamp + QStringLiteral(".txt");
+    const QDir directory(folder);
+    QString path = directory.filePath(QStringLiteral("MONITORYNG_") + stamp + QStringLiteral(".txt"));
+    for (int copy = 2; QFileInfo(path).isFile(); ++copy)
+        path = directory.filePath(QStringLiteral("MONITORYNG_%1_%2.txt").arg(stamp).arg(copy));
+    return path;
 }
 
 } // namespace
 
-MonitoringLog::MonitoringLog(QObject* parent) : QObject(parent), m_lines{QStringLiteral("МОНІТОРИНГ")} {}
+MonitoringLog::MonitoringLog(const QString& folder, QObject* parent)
+    : QObject(parent), m_folder(folder), m_lines{QStringLiteral("МОНІТОРИНГ")} {}
 
 void MonitoringLog::append(const QString& line) {
     m_lines.append(line);
     emit appended(line);
+    if (m_lines.size() >= kMaxLines)
+        saveOrTrim();
+}
+
+void MonitoringLog::saveOrTrim() {
+    const std::optional<QString> error = save(m_folder, QDateTime::currentDateTime());
+    if (!error)
+        return;
+    // The memory stays bounded even when the disk takes nothing; the screen drops its oldest lines too.
+    m_lines.remove(0, m_lines.size() - kAutomaticSaveLines);
+    emit automaticSaveFailed(*error);
 }
 
 void MonitoringLog::clear() {
@@ -40,7 +55,7 @@ std::optional<QString> MonitoringLog::save(const QString& folder, const QDateTim
         bytes += toWin1251(line) + QByteArrayLiteral("\r\n");
 
     // Written whole or not at all: a full disk must not leave half a log behind a cleared screen.
-    QSaveFile file(QDir(folder).filePath(fileNameFor(now)));
+    QSaveFile file(freeFilePath(folder, now));
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) < 0 || !file.commit())
         return QStringLiteral("Моніторинг не збережено у файл ") + file.fileName() + QStringLiteral(": ") +

@@ -27,6 +27,7 @@ Connection::Connection(Listener& listener, native::Handle handle)
     m_writeNotifier->setEnabled(false);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &Connection::onReadable);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &Connection::onWritable);
+    m_accepted.start();
 }
 
 Connection::~Connection() {

@@ -3,8 +3,10 @@
 #include "net/native_socket.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
+#include <chrono>
 
 class QSocketNotifier;
 
@@ -45,6 +47,9 @@ public:
     QByteArray& requestBuffer() { return m_requestBuffer; }
     void noteCompleteRequest() { m_sentCompleteRequest = true; }
     bool hasSentCompleteRequest() const { return m_sentCompleteRequest; }
+    std::chrono::milliseconds sinceAccepted() const {
+        return std::chrono::milliseconds(m_accepted.elapsed());
+    }
 
     // Closes the connection and runs its listener's clientDisconnect before returning. What the
     // network has not taken by then is dropped with the connection.
@@ -77,6 +82,7 @@ private:
     bool m_announcedWritable = false;
     bool m_failed = false;
     bool m_sentCompleteRequest = false;
+    QElapsedTimer m_accepted;
 };
 
 } // namespace taxi::net

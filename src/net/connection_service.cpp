@@ -61,7 +61,18 @@ void setCarModel(DataModule& data, int callsign, const QString& model) {
 } // namespace
 
 ConnectionService::ConnectionService(Services& services, QObject* parent)
-    : QObject(parent), m_services(services), m_slots(1) {}
+    : QObject(parent), m_services(services), m_slots(1) {
+    connect(&m_idleSweep, &QTimer::timeout, this,
+            [this] { m_services.runner.run([this] { closeIdleMainPortConnections(); }); });
+    setMainPortIdleLimit(kMainPortIdleLimit);
+}
+
+void ConnectionService::setMainPortIdleLimit(std::chrono::milliseconds limit) {
+    m_mainPortIdleLimit = limit;
+    // One sweep over the main port's connections now and then instead of a timer for every connection:
+    // a flood of connects would otherwise leave hundreds of thousands of timers waiting.
+    m_idleSweep.start(std::min(limit / 2, std::chrono::milliseconds(1000)));
+}
 
 ConnectionService::~ConnectionService() = default;
 
@@ -187,11 +198,7 @@ void ConnectionService::onAccept(Connection* connection) {
     const int port = connection->localPort();
     const int k = lastListenerOnPort(port);
     log(QStringLiteral("ПОРТ ПІДКЛЮЧИВСЯ ДО СЕРВЕРА > ") + portText(connection));
-    if (port == m_slots[0].port) {
-        closeWhenIdle(connection);
-        return;
-    }
-    if (k == 0)
+    if (port == m_slots[0].port || k == 0)
         return;
     Listener& listener = driverListener(k);
     if (listener.connectionCount() <= 1)
@@ -204,15 +211,21 @@ void ConnectionService::onAccept(Connection* connection) {
     log(QStringLiteral("кіл. підк. = ") + QString::number(listener.connectionCount()));
 }
 
-void ConnectionService::closeWhenIdle(Connection* connection) {
-    QTimer::singleShot(m_mainPortIdleLimit, connection, [this, connection] {
-        m_services.runner.run([this, connection] {
-            if (!connection->isOpen() || connection->hasSentCompleteRequest())
-                return;
-            log(QStringLiteral("ЗАКРИТО ПІДКЛЮЧЕННЯ БЕЗ ЗАПИТУ > ") + portText(connection));
-            connection->close();
-        });
-    });
+void ConnectionService::closeIdleMainPortConnections() {
+    if (!m_mainListener)
+        return;
+    // Collected first: each close runs its disconnect handling, and the list stays as it is until then.
+    QList<Connection*> idle;
+    for (int i = 0; i < m_mainListener->connectionCount(); ++i) {
+        Connection* connection = m_mainListener->connection(i);
+        if (connection->isOpen() && !connection->hasSentCompleteRequest() &&
+            connection->sinceAccepted() >= m_mainPortIdleLimit)
+            idle.append(connection);
+    }
+    for (Connection* connection : std::as_const(idle)) {
+        log(QStringLiteral("ЗАКРИТО ПІДКЛЮЧЕННЯ БЕЗ ЗАПИТУ > ") + portText(connection));
+        connection->close();
+    }
 }
 
 void ConnectionService::bindTerminal(int k) {

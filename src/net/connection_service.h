@@ -3,6 +3,7 @@
 #include "net/port_slot.h"
 
 #include <QObject>
+#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -55,7 +56,7 @@ public:
     bool offersPending = false;
 
     // For tests, which cannot wait half a minute.
-    void setMainPortIdleLimit(std::chrono::milliseconds limit) { m_mainPortIdleLimit = limit; }
+    void setMainPortIdleLimit(std::chrono::milliseconds limit);
 
 private:
     void attachHandlers(Listener& listener);
@@ -70,7 +71,7 @@ private:
 
     void bindTerminal(int k);
     void releaseTerminalMarks(int k);
-    void closeWhenIdle(Connection* connection);
+    void closeIdleMainPortConnections();
     void executeOnSlotsOfPort(int port, const QByteArray& request);
     void log(const QString& line);
 
@@ -81,7 +82,8 @@ private:
     int m_driverCount = 0;
     QString m_currentRequest;
     int m_currentRequestPort = -1;
-    std::chrono::milliseconds m_mainPortIdleLimit = kMainPortIdleLimit;
+    std::chrono::milliseconds m_mainPortIdleLimit{};
+    QTimer m_idleSweep;
 };
 
 } // namespace taxi::net

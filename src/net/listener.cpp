@@ -17,6 +17,10 @@ namespace {
 // notifier would spin.
 constexpr std::chrono::milliseconds kAcceptRetryPause{100};
 
+// How many waiting connections one wake-up takes. Under a flood of connects the queue never empties;
+// taking it in batches lets the tick, the other connections and the signals have their turn between.
+constexpr int kAcceptBatch = 16;
+
 } // namespace
 
 Listener::Listener(quint16 port, QObject* parent) : QObject(parent), m_port(port) {}
@@ -113,9 +117,9 @@ void Listener::dropAllConnections() {
 void Listener::onConnectionPending() {
     EventDelivery delivery;
     QPointer<Listener> self(this);
-    // Take every connection waiting; each is announced to its end before the next is taken, and a
-    // handler may stop or destroy this listener on the way.
-    while (self && isListening()) {
+    // Take the connections waiting, a batch at a time (the notifier fires again for the rest); each is
+    // announced to its end before the next is taken, and a handler may stop or destroy this listener.
+    for (int taken = 0; taken < kAcceptBatch && self && isListening(); ++taken) {
         const native::HandleResult accepted = native::acceptPending(m_listeningHandle);
         if (accepted.status == native::Status::WouldBlock) {
             return;

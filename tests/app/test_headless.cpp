@@ -12,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace taxi::test;
@@ -80,6 +81,31 @@ public:
     // The program's stdout goes to this descriptor instead of being collected.
     void sendOutputTo(int descriptor) {
         m_process.setChildProcessModifier([descriptor] { ::dup2(descriptor, STDOUT_FILENO); });
+    }
+
+    // The program starts with this limit of open files, as a system's default would give it.
+    void startWithOpenFilesLimit(rlim_t softLimit) {
+        m_process.setChildProcessModifier([softLimit] {
+            rlimit limit{};
+            ::getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = softLimit;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        });
+    }
+
+    // The limit of open files the running program has now: soft and hard.
+    std::pair<QString, QString> openFilesLimit() const {
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(m_process.processId()));
+        if (!limits.open(QIODevice::ReadOnly))
+            return {};
+        for (const QByteArray& line : limits.readAll().split('\n')) {
+            if (line.startsWith("Max open files")) {
+                const QStringList fields =
+                    QString::fromLatin1(line.mid(26)).simplified().split(QLatin1Char(' '));
+                return {fields.value(0), fields.value(1)};
+            }
+        }
+        return {};
     }
 
     // Runs the event loop meanwhile, so that terminals of the test keep working.
@@ -232,6 +258,23 @@ private slots:
         QCOMPARE(running->exitCode(), 0);
         QCOMPARE(m_folder->offerRows(), 0);
         QCOMPARE(m_folder->markedCars(), 0);
+    }
+
+    // Every terminal holds a descriptor: the service takes all the system lets it have.
+    void openFilesLimitIsRaisedToTheHardLimit() {
+        rlimit own{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &own) == 0);
+        if (own.rlim_max <= 256)
+            QSKIP("the hard limit leaves nothing to raise");
+        prepareFolder();
+        auto running = service();
+        running->startWithOpenFilesLimit(256);
+        QVERIFY(running->start(headlessArguments(false)));
+        QVERIFY2(running->waitForOutputLine(QStringLiteral("МОНІТОРИНГ")), running->transcript());
+
+        const auto [soft, hard] = running->openFilesLimit();
+        QVERIFY(!hard.isEmpty());
+        QCOMPARE(soft, hard);
     }
 
     void startThatFailsExitsTwo_data() {

@@ -71,14 +71,20 @@ private slots:
         QCOMPARE(cleared.size(), 1);
     }
 
-    void saveWithinTheSameSecondOverwrites() {
+    void saveWithinTheSameSecondKeepsBoth() {
         MonitoringLog log;
         QVERIFY(!log.save(folder(), kMorning));
         log.append(QStringLiteral("друге"));
         QVERIFY(!log.save(folder(), kMorning.addMSecs(500)));
+        log.append(QStringLiteral("третє"));
+        QVERIFY(!log.save(folder(), kMorning.addMSecs(900)));
 
-        QCOMPARE(savedFiles(), QStringList{kMorningFile});
-        QCOMPARE(readFile(filePath(kMorningFile)), toWin1251(QStringLiteral("друге\r\n")));
+        const QString second = QStringLiteral("MONITORYNG_05.03.2010_9-07-15_2.txt");
+        const QString third = QStringLiteral("MONITORYNG_05.03.2010_9-07-15_3.txt");
+        QCOMPARE(savedFiles(), (QStringList{kMorningFile, second, third}));
+        QCOMPARE(readFile(filePath(kMorningFile)), toWin1251(QStringLiteral("МОНІТОРИНГ\r\n")));
+        QCOMPARE(readFile(filePath(second)), toWin1251(QStringLiteral("друге\r\n")));
+        QCOMPARE(readFile(filePath(third)), toWin1251(QStringLiteral("третє\r\n")));
     }
 
     void failedSaveKeepsTheLogAndSaysWhy() {
@@ -120,7 +126,7 @@ private slots:
         QFETCH(bool, saved);
         MonitoringLog log;
         fillTo(log, linesBefore);
-        // However long it grows, appending alone never writes the log away.
+        // Below its greatest length, appending alone never writes the log away.
         QVERIFY(savedFiles().isEmpty());
 
         const std::optional<QString> error = log.writeTimeMark(folder(), kMorning);
@@ -150,6 +156,34 @@ private slots:
         QVERIFY(log.lines().isEmpty());
         QCOMPARE(readFile(filePath(QStringLiteral("MONITORYNG_05.03.2010_9-08-15.txt"))).count("\r\n"),
                  10002);
+    }
+
+    // A flood of lines between two marks, or with the tick held up, is written away as it comes.
+    void floodIsWrittenAwayWithoutTheMark() {
+        MonitoringLog log(folder());
+        for (qsizetype i = 1; i < 2 * MonitoringLog::kMaxLines + 10; ++i)
+            log.append(QStringLiteral("рядок %1").arg(i));
+
+        QCOMPARE(log.lines().size(), 10);
+        const QStringList files = savedFiles();
+        QCOMPARE(files.size(), 2);
+        for (const QString& file : files)
+            QCOMPARE(readFile(filePath(file)).count("\r\n"), MonitoringLog::kMaxLines);
+    }
+
+    void floodThatCannotBeWrittenKeepsTheNewestLines() {
+        MonitoringLog log(unwritableFolder());
+        QSignalSpy failed(&log, &MonitoringLog::automaticSaveFailed);
+        fillTo(log, MonitoringLog::kMaxLines - 1);
+        QVERIFY(failed.isEmpty());
+        log.append(QStringLiteral("останній"));
+
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(log.lines().size(), MonitoringLog::kAutomaticSaveLines);
+        QCOMPARE(log.lines().last(), QStringLiteral("останній"));
+        QCOMPARE(
+            log.lines().first(),
+            QStringLiteral("рядок %1").arg(MonitoringLog::kMaxLines - MonitoringLog::kAutomaticSaveLines));
     }
 
 private:

@@ -7,6 +7,8 @@
 #include "support/service_fixture.h"
 
 #include <QTest>
+#include <array>
+#include <chrono>
 
 using namespace taxi;
 using namespace taxi::test;
@@ -22,7 +24,12 @@ const QByteArray kUpdateNotice =
         .toBase64() +
     "</DataStoyanka></DataClient>@";
 
+// What one client on the main port leaves behind before the real logins come.
+enum class Disturbance { LoneMarkThenClose, LoneMarkAndStay, CutLoginThenClose, CutLoginThenReset };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Disturbance)
 
 // Terminals against the whole service in this process: real sockets, the real local database server.
 class ConnectionServiceTest : public QObject {
@@ -403,6 +410,156 @@ private slots:
         QCOMPARE(main.receivedAfterQuiet(), QByteArray());
         phone.disconnect();
         QTRY_COMPARE(listenerOf(14).connectionCount(), 0);
+    }
+
+    // What a hostile or broken network leaves behind must not touch anybody else's requests.
+    void disturbedMainPortLeavesLoginsWorking_data() {
+        QTest::addColumn<Disturbance>("disturbance");
+        QTest::newRow("lone mark, then close") << Disturbance::LoneMarkThenClose;
+        QTest::newRow("lone mark, connection stays") << Disturbance::LoneMarkAndStay;
+        QTest::newRow("cut login, then close") << Disturbance::CutLoginThenClose;
+        QTest::newRow("cut login, then reset") << Disturbance::CutLoginThenReset;
+    }
+
+    void disturbedMainPortLeavesLoginsWorking() {
+        QFETCH(Disturbance, disturbance);
+        startService();
+        FakeTerminal disturber;
+        QVERIFY(disturber.connectTo(m_folder->mainPort()));
+        const bool cut =
+            disturbance == Disturbance::CutLoginThenClose || disturbance == Disturbance::CutLoginThenReset;
+        disturber.send(cut ? "@OC(" + QByteArray::number(m_folder->driver(12).port) + ")[11" : "@");
+        disturber.receivedAfterQuiet(100);
+        if (disturbance == Disturbance::CutLoginThenReset)
+            disturber.reset();
+        else if (disturbance != Disturbance::LoneMarkAndStay)
+            disturber.disconnect();
+
+        for (const int callsign : {11, 13, 15}) {
+            logIn(callsign);
+            QTRY_VERIFY(listenerOf(callsign).isListening());
+        }
+        QVERIFY2(m_service->op().errors.isEmpty(),
+                 qPrintable(m_service->op().errors.join(QLatin1Char('\n'))));
+    }
+
+    void loginsInterleavedByteByByteEachWork() {
+        startService();
+        const QList<int> callsigns{11, 12, 13};
+        std::array<FakeTerminal, 3> terminals;
+        QList<QByteArray> logins;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(terminals[i].connectTo(m_folder->mainPort()));
+            logins.append("@OC(" + QByteArray::number(m_folder->driver(callsigns[i]).port) + ")[1111]@");
+        }
+        for (qsizetype at = 0; at < logins.first().size(); ++at) {
+            for (int i = 0; i < 3; ++i) {
+                terminals[i].send(logins[i].mid(at, 1));
+                QTest::qWait(1);
+            }
+        }
+        for (const int callsign : callsigns)
+            QTRY_VERIFY(listenerOf(callsign).isListening());
+        QVERIFY(m_service->op().errors.isEmpty());
+    }
+
+    void halfRequestOfAResetTerminalIsNotPrefixedToTheNext() {
+        startService();
+        FakeTerminal phone;
+        bind(phone, 11);
+        phone.send("@PZ");
+        phone.receivedAfterQuiet(100);
+        phone.reset();
+        QTRY_VERIFY(!listenerOf(11).isListening());
+
+        FakeTerminal again;
+        bind(again, 11);
+        again.send("@PZ1@");
+        QVERIFY(again.waitForReplies(1));
+        QCOMPARE(again.received(), kUpdateNotice);
+    }
+
+    // A value too long for its column matches nothing: a refused login, not an error for the operator.
+    void overlongLoginValuesAreQuietlyRefused_data() {
+        QTest::addColumn<QByteArray>("port");
+        QTest::addColumn<QByteArray>("password");
+        QTest::newRow("password of 25 characters") << QByteArray() << QByteArray(25, '1');
+        QTest::newRow("password of 900 characters") << QByteArray() << QByteArray(900, 'p');
+        QTest::newRow("port of 40 digits") << QByteArray(38, '0') + "11" << QByteArray("1111");
+    }
+
+    void overlongLoginValuesAreQuietlyRefused() {
+        QFETCH(QByteArray, port);
+        QFETCH(QByteArray, password);
+        startService();
+        FakeTerminal main;
+        QVERIFY(main.connectTo(m_folder->mainPort()));
+        if (port.isEmpty())
+            port = QByteArray::number(m_folder->driver(11).port);
+        main.send("@OC(" + port + ")[" + password + "]@");
+        QCOMPARE(main.receivedAfterQuiet(300), QByteArray());
+        QVERIFY2(m_service->op().errors.isEmpty(),
+                 qPrintable(m_service->op().errors.join(QLatin1Char('\n'))));
+        QVERIFY(!listenerOf(11).isListening());
+        logIn(11);
+        QTRY_VERIFY(listenerOf(11).isListening());
+    }
+
+    void idleMainPortConnectionsAreClosed() {
+        startService();
+        (*m_service)->connections.setMainPortIdleLimit(std::chrono::milliseconds(300));
+        FakeTerminal idle;
+        QVERIFY(idle.connectTo(m_folder->mainPort()));
+        FakeTerminal unfinished;
+        QVERIFY(unfinished.connectTo(m_folder->mainPort()));
+        unfinished.send("@OC(");
+        FakeTerminal loggedIn;
+        QVERIFY(loggedIn.connectTo(m_folder->mainPort()));
+        loggedIn.send("@OC(" + QByteArray::number(m_folder->driver(11).port) + ")[1111]@");
+
+        QVERIFY(idle.waitForClosedByService(3000));
+        QVERIFY(unfinished.waitForClosedByService(3000));
+        QVERIFY(logContains(QStringLiteral("ЗАКРИТО ПІДКЛЮЧЕННЯ БЕЗ ЗАПИТУ > %1").arg(m_folder->mainPort())));
+        QTest::qWait(300);
+        QVERIFY(loggedIn.isConnected()); // a terminal hangs up by itself after its login
+        QVERIFY(listenerOf(11).isListening());
+    }
+
+    // The disconnect handling that a repeated login runs inside itself is part of the login: when it
+    // fails, the login ends there, and the operator sees the failure once.
+    void failureOfANestedDisconnectEndsTheRequest() {
+        startService();
+        FakeTerminal phone;
+        bind(phone, 11);
+        m_folder->dispatcherExecute({QStringLiteral("CREATE EXCEPTION E_KEEP_OFFER 'offer row kept'")});
+        m_folder->dispatcherExecute({QStringLiteral("CREATE TRIGGER KEEP_OFFER FOR REFLESH_DANI_VODIY_GPRS"),
+                                     QStringLiteral("BEFORE DELETE AS BEGIN EXCEPTION E_KEEP_OFFER; END")});
+
+        logIn(11);
+        QVERIFY(phone.waitForClosedByService());
+        QTRY_COMPARE(m_service->op().errors.size(), 1);
+        QVERIFY2(m_service->op().errors.first().contains(QStringLiteral("offer row kept")),
+                 qPrintable(m_service->op().errors.first()));
+        QTest::qWait(200);
+        QVERIFY(!logContains(QStringLiteral("закриття порта при повторному запиті вільності порта")));
+    }
+
+    void rebuildSizesTheSlotTableToTheRecords() {
+        startService();
+        auto& connections = (*m_service)->connections;
+        const int records = connections.N();
+        QCOMPARE(connections.slotTable().size(), records + 1);
+        (*m_service)->pressStartStop();
+        QVERIFY(!(*m_service)->control.isDistributing());
+        (*m_service)->runAction([&] {
+            (*m_service)
+                ->data.tablGprsRizne.execute(
+                    {QStringLiteral("DELETE FROM GPRS_SET_KLIENT WHERE GPRS_SET_KLIENT_POZ IN (16, 17)")});
+        });
+        (*m_service)->pressStartStop();
+        QVERIFY((*m_service)->control.isDistributing());
+        QCOMPARE(connections.N(), records - 2);
+        QCOMPARE(connections.slotTable().size(), records - 1);
     }
 };
 
