@@ -202,6 +202,20 @@ private slots:
         QCOMPARE(m_city->rowsOf(12), QStringList{QStringLiteral("Вокзал 0006")});
     }
 
+    void driverOffTheAirTakesNoStand() {
+        startWithDriversOnAir({{11, kStation, QStringLiteral("0005")}},
+                              {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand}});
+        FakeTerminal phone;
+        m_city->bind(phone, 11);
+        phone.send("@EXIT@");
+        QTRY_COMPARE(m_city->rowsOf(11), QStringList{});
+
+        // Without a row there is no car to put at the stand.
+        phone.send("@inSTOYNKA[<3>]@");
+        QTRY_COMPARE(m_city->op().errors.size(), 1);
+        QCOMPARE(m_city->rowsOf(11), QStringList{});
+    }
+
     void queueChangeIsPushedOnlyToDriversOnTheMainScreenAtThatStand() {
         startWithDriversOnAir({{11, kStation, QStringLiteral("0001")},
                                {12, kStation, QStringLiteral("0002")},
