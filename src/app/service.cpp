@@ -1,17 +1,19 @@
 #include "app/service.h"
 
 #include "core/operator.h"
+#include "orders/stand_table_refresh.h"
 
 namespace taxi {
 
 Service::Service(Operator& op, QObject* parent)
     : QObject(parent), runner(op, data),
-      control(settings, data, log, counters, op, runner), services{settings, data,    log,     counters,   op,
-                                                                   runner,   journal, control, connections} {
+      control(settings, data, log, counters, op, runner), services{settings,    data,   log,     counters,
+                                                                   op,          runner, journal, control,
+                                                                   connections, stands} {
     control.setHooks({
         .createPort = [this] { connections.CREATE_PORT(); },
         .dropListeners = [this] { connections.dropListeners(); },
-        .loadLists = {},
+        .loadLists = [this] { SPISOK_STOYANOK(services); },
         .stopMainTimer = [this] { timer1.stop(); },
     });
     timer1.setHooks({

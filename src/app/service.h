@@ -10,6 +10,7 @@
 #include "core/traffic_counters.h"
 #include "net/connection_service.h"
 #include "orders/journal.h"
+#include "orders/stand_table.h"
 
 #include <QObject>
 
@@ -46,6 +47,7 @@ public:
     EventRunner runner;
     Journal journal{data};
     ServiceControl control;
+    StandTable stands;
     Services services;
     net::ConnectionService connections{services};
     MainTimer timer1{runner};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace taxi {
 
 class DataModule;
@@ -9,6 +11,7 @@ class MonitoringLog;
 class Operator;
 class ServiceControl;
 class Settings;
+class StandTable;
 class TrafficCounters;
 namespace net {
 class ConnectionService;
@@ -26,6 +29,11 @@ struct Services {
     Journal& journal;
     ServiceControl& control;
     net::ConnectionService& connections;
+    StandTable& stands;
+    // The number of orders in the order flow (Label39); the flow's model answers it once it exists.
+    std::function<int()> ordersInFlow = [] {
+        return 0;
+    };
 };
 
 } // namespace taxi

@@ -1,6 +1,9 @@
 #include "net/command_table.h"
 
+#include "info/menu_notices.h"
 #include "net/connection_commands.h"
+#include "orders/stand_commands.h"
+#include "orders/status_snapshot.h"
 #include "orders/version_gate.h"
 
 namespace taxi::net {
@@ -19,7 +22,7 @@ const QList<Command>& commandTable() {
         return Command{{QString::fromUtf8(text)}, match, handler, onDriverPort};
     };
     static const QList<Command> table{
-        row("@S@", M::Equals, nullptr),
+        row("@S@", M::Equals, &sendStandTable),
         row("@LISTOPITUVAN@", M::Equals, nullptr),
         row("@PITAN[", M::Contains, nullptr),
         row("@VidVid[(", M::Contains, nullptr),
@@ -30,13 +33,13 @@ const QList<Command>& commandTable() {
         row("@OC(", M::Contains, &login, false),
         row("@CLOSE@", M::Equals, &closePort),
         row("@EXIT@", M::Equals, &leaveAir),
-        row("@PZ7@", M::Equals, nullptr),
+        row("@PZ7@", M::Equals, &sendStatusSnapshot),
         Command{{QStringLiteral("@PZ1@"), QStringLiteral("@PZ@"), QStringLiteral("@PZ2@"),
                  QStringLiteral("@PZ3@"), QStringLiteral("@PZ4@"), QStringLiteral("@PZ5@"),
                  QStringLiteral("@PZ6@")},
                 M::Equals,
                 &answerOutdatedTerminal},
-        row("@inSTOYNKA[", M::Contains, nullptr),
+        row("@inSTOYNKA[", M::Contains, &registerAtStands),
         row("@PD(", M::Contains, nullptr),
         row("@PRZ@", M::Equals, nullptr),
         row("@VDZ@", M::Equals, nullptr),
@@ -48,13 +51,13 @@ const QList<Command>& commandTable() {
         row("@ZVIT@", M::Equals, nullptr),
         row("@LNZ@", M::Equals, nullptr),
         row("@VVZ[", M::Contains, nullptr),
-        row("@MENUOPITUVAN@", M::Equals, nullptr),
-        row("@MENUMAIN@", M::Equals, nullptr),
-        row("@MENUPOTIK@", M::Equals, nullptr),
-        row("@MENUSTOYANKI@", M::Equals, nullptr),
-        row("@MENUPIDSADKA@", M::Equals, nullptr),
-        row("@MENUNEWS@", M::Equals, nullptr),
-        row("@MENUZVIT@", M::Equals, nullptr),
+        row("@MENUOPITUVAN@", M::Equals, &recordMenuNotice),
+        row("@MENUMAIN@", M::Equals, &recordMenuNotice),
+        row("@MENUPOTIK@", M::Equals, &recordMenuNotice),
+        row("@MENUSTOYANKI@", M::Equals, &recordMenuNotice),
+        row("@MENUPIDSADKA@", M::Equals, &recordMenuNotice),
+        row("@MENUNEWS@", M::Equals, &recordMenuNotice),
+        row("@MENUZVIT@", M::Equals, &recordMenuNotice),
     };
     return table;
 }

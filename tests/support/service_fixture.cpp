@@ -5,6 +5,7 @@
 #include "core/db/query.h"
 #include "core/db/transaction.h"
 #include "core/settings.h"
+#include "core/text_codec.h"
 #include "support/working_folder.h"
 
 #include <QDir>
@@ -79,8 +80,9 @@ void ServiceFolder::writeSettings(const QMap<QString, QString>& extra) {
     QByteArray content;
     for (auto section = sections.begin(); section != sections.end(); ++section) {
         content += "[" + section.key().toLatin1() + "]\r\n";
+        // The file is in the service's own code page.
         for (auto key = section->begin(); key != section->end(); ++key)
-            content += key.key().toLatin1() + "=" + key.value().toUtf8() + "\r\n";
+            content += key.key().toLatin1() + "=" + toWin1251(key.value()) + "\r\n";
     }
     QFile file(QDir(path()).filePath(QStringLiteral("SETSERVER.INI")));
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
