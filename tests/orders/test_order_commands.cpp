@@ -24,11 +24,12 @@ class OrderCommandsTest : public QObject {
 
 private:
     std::unique_ptr<DriverSession> m_session;
-    FakeTerminal m_phone;
+    std::unique_ptr<FakeTerminal> m_phone;
 
     void start(const QMap<QString, QString>& settings = {}) {
         m_session = std::make_unique<DriverSession>(settings);
-        QVERIFY(m_session->bind(m_phone, kDriver));
+        m_phone = std::make_unique<FakeTerminal>();
+        QVERIFY(m_session->bind(*m_phone, kDriver));
     }
 
     ServiceFolder& folder() { return m_session->folder(); }
@@ -91,7 +92,7 @@ private:
 
 private slots:
     void cleanup() {
-        m_phone.disconnect();
+        m_phone.reset();
         m_session.reset();
     }
 
@@ -110,7 +111,7 @@ private slots:
             "UPDATE REFLESH_DANI_VODIY_GPRS SET REFLESH_VODIY_DATETIME = '01.01.2030 10:00:00'")});
         const int carRides = rides(kDriver);
 
-        m_phone.send(request + "@SOS@");
+        m_phone->send(request + "@SOS@");
         QVERIFY(m_session->waitForLine(QStringLiteral("Запит SOS водієм № 11")));
         QCOMPARE(orderLines(), QStringList());
         QCOMPARE(m_session->journal(kDriver), QStringList{QStringLiteral("ТРИВОГА ВІД ВОДІЯ #0")});
@@ -119,8 +120,8 @@ private slots:
         QVERIFY(offerRow()[QStringLiteral("REFLESH_VODIY_ZAMOV")].isNull());
         QCOMPARE(m_session->slotOf(kDriver).refusalCount, 0);
         QCOMPARE(rides(kDriver), carRides);
-        QCOMPARE(m_phone.receivedAfterQuiet(100), QByteArray());
-        QVERIFY(m_phone.isConnected());
+        QCOMPARE(m_phone->receivedAfterQuiet(100), QByteArray());
+        QVERIFY(m_phone->isConnected());
     }
 
     void answersToAnOffer_data() {
@@ -144,7 +145,7 @@ private slots:
         start({{QStringLiteral("GPRS_TAXI/CHAS_ZN_SEK"), QStringLiteral("30")}});
         holdOrder();
 
-        m_phone.send(request);
+        m_phone->send(request);
         QVERIFY(m_session->waitForLine(line));
         QCOMPARE(m_session->journal(kDriver), QStringList{entry});
         const db::Row offer = offerRow();
@@ -156,7 +157,7 @@ private slots:
             const int age = offer.at(2).toInt();
             QVERIFY2(age >= offerAgeSeconds && age <= offerAgeSeconds + 5, qPrintable(QString::number(age)));
         }
-        QCOMPARE(m_phone.receivedAfterQuiet(100), QByteArray());
+        QCOMPARE(m_phone->receivedAfterQuiet(100), QByteArray());
     }
 
     void refusalLimit_data() {
@@ -183,7 +184,7 @@ private slots:
         m_session->service().settings.setText(keys::DODAT_DO_BORG, debtors);
         holdOrder();
 
-        m_phone.send(QByteArray("@VDZ@").repeated(refusals));
+        m_phone->send(QByteArray("@VDZ@").repeated(refusals));
         const QString debtorLine =
             QStringLiteral("Добавлення водія № 11 у список боржників (Перевищення ліміту відмов)");
         const int ordinary = becomesDebtor ? refusals - 1 : refusals;
@@ -208,10 +209,10 @@ private slots:
             QCOMPARE(blackList.first().at(1).toText(),
                      QStringLiteral("Перевищення ліміту відмов від замовлення у системі GPRS"));
             QCOMPARE(blackList.first().at(2).toInt(), 1);
-            QVERIFY(m_phone.waitForClosedByService());
+            QVERIFY(m_phone->waitForClosedByService());
             QVERIFY(!m_session->listenerOf(kDriver).isListening());
         } else {
-            QVERIFY(m_phone.isConnected());
+            QVERIFY(m_phone->isConnected());
         }
         QCOMPARE(m_session->linesContaining(QStringLiteral("у список боржників")).size(),
                  becomesDebtor ? 1 : 0);
@@ -250,7 +251,7 @@ private slots:
         const int carRides = rides(kDriver);
         const QString rayon = driverRow()[QStringLiteral("ZAD_AVTO_RAYON")].toText();
 
-        m_phone.send("@ZKZ@");
+        m_phone->send("@ZKZ@");
         QVERIFY(m_session->waitForLine(QStringLiteral("Запит на закінчення замовлення №[1044] водієм № 11")));
         QCOMPARE(m_session->op().errors, QStringList());
         QCOMPARE(m_session->journal(kDriver), QStringList{QStringLiteral("Виконання замовлення #1044")});
@@ -282,7 +283,7 @@ private slots:
         QCOMPARE(offer[QStringLiteral("REFLESH_VODIY_ZAMOV")].toText(), QStringLiteral("+"));
         QCOMPARE(offer[QStringLiteral("REFLESH_VODIY_NZ")].toInt(), 0);
         QVERIFY(offer[QStringLiteral("REFLESH_VODIY_DATETIME")].isNull());
-        QCOMPARE(m_phone.receivedAfterQuiet(100), QByteArray());
+        QCOMPARE(m_phone->receivedAfterQuiet(100), QByteArray());
     }
 
     void completedDriverRejoinsTheEndOfHisStandOnce() {
@@ -301,7 +302,7 @@ private slots:
         const int carRides = rides(kDriver);
 
         // A completion repeated before the offer pass has caught up counts the ride once.
-        m_phone.send("@ZKZ@@ZKZ@@SOS@");
+        m_phone->send("@ZKZ@@ZKZ@@SOS@");
         QVERIFY(m_session->waitForLine(QStringLiteral("Запит SOS водієм № 11")));
         QCOMPARE(driverRow()[QStringLiteral("ZAD_AVTO_CHAS_ZAMOVL")].toText(), QStringLiteral("0008"));
         QCOMPARE(driverRow()[QStringLiteral("ZAD_AVTO_VULICA")].toText(), QStringLiteral("Вокзал"));
@@ -321,7 +322,7 @@ private slots:
                 "ZAD_AVTO_ZADIANIST, ZAD_AVTO_NOMER_ZAMOVL) VALUES (11, 'Лікарня', '0001', 1, ?)")},
             {kOrder});
 
-        m_phone.send("@ZKZ@");
+        m_phone->send("@ZKZ@");
         QVERIFY(m_session->waitForLine(QStringLiteral("Запит на закінчення замовлення №[1044] водієм № 11")));
         QCOMPARE(m_session->op().errors,
                  QStringList{QStringLiteral("НЕПРАВИЛЬНО  ВНЕСЕНІ  ЗАПИСИ / ЗАДОВГІ НАЗВИ ")});
@@ -329,7 +330,7 @@ private slots:
         QCOMPARE(m_session->journal(kDriver), QStringList{QStringLiteral("Виконання замовлення #1044")});
         QCOMPARE(offerRow()[QStringLiteral("REFLESH_VODIY_ZAMOV")].toText(), QStringLiteral("+"));
         QCOMPARE(offerRow()[QStringLiteral("REFLESH_VODIY_NZ")].toInt(), 0);
-        QVERIFY(m_phone.isConnected());
+        QVERIFY(m_phone->isConnected());
     }
 };
 
