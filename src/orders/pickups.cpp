@@ -19,7 +19,7 @@ namespace {
 
 const QString kPickUpJournal = QStringLiteral("Створення підсадки у водія");
 const QString kByClient = QStringLiteral("WHERE KLIENT_DODATKOVO LIKE '%' || ? || '%'");
-// Only the rows of a connected terminal move: the dispatchers' own rows of the callsign stay.
+// Only his free rows that carry the terminal's mark move; rows without it are left to the dispatchers.
 const QString kConnectedFreeRows = QStringLiteral("(ZAD_AVTO_NOMER_ZAMOVL=0) AND (ZAD_AVTO_POZIVNIY = ?) AND "
                                                   "(ZAD_AVTO_MARKA_AVTO LIKE '%' || '{GPRS}' || '%')");
 
