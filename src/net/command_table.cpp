@@ -2,6 +2,9 @@
 
 #include "info/menu_notices.h"
 #include "net/connection_commands.h"
+#include "orders/driver_alerts.h"
+#include "orders/order_commands.h"
+#include "orders/pickups.h"
 #include "orders/stand_commands.h"
 #include "orders/status_snapshot.h"
 #include "orders/version_gate.h"
@@ -40,14 +43,14 @@ const QList<Command>& commandTable() {
                 M::Equals,
                 &answerOutdatedTerminal},
         row("@inSTOYNKA[", M::Contains, &registerAtStands),
-        row("@PD(", M::Contains, nullptr),
-        row("@PRZ@", M::Equals, nullptr),
-        row("@VDZ@", M::Equals, nullptr),
-        row("@ZKZ@", M::Equals, nullptr),
-        row("@SOS@", M::Equals, nullptr),
-        row("@ZVIN(", M::Contains, nullptr),
-        row("@ZABRPAS(", M::Contains, nullptr),
-        row("@ZAPIZNZAM(", M::Contains, nullptr),
+        row("@PD(", M::Contains, &createPickUp),
+        row("@PRZ@", M::Equals, &acceptOrder),
+        row("@VDZ@", M::Equals, &refuseOrder),
+        row("@ZKZ@", M::Equals, &completeOrder),
+        row("@SOS@", M::Equals, &raiseAlarm),
+        row("@ZVIN(", M::Contains, &askToCallPassengers),
+        row("@ZABRPAS(", M::Contains, &reportPassengersOnBoard),
+        row("@ZAPIZNZAM(", M::Contains, &reportLateness),
         row("@ZVIT@", M::Equals, nullptr),
         row("@LNZ@", M::Equals, nullptr),
         row("@VVZ[", M::Contains, nullptr),
