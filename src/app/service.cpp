@@ -1,6 +1,7 @@
 #include "app/service.h"
 
 #include "core/operator.h"
+#include "orders/drivers_on_air.h"
 #include "orders/stand_table_refresh.h"
 
 namespace taxi {
@@ -15,6 +16,9 @@ Service::Service(Operator& op, QObject* parent)
         .dropListeners = [this] { connections.dropListeners(); },
         .loadLists = [this] { SPISOK_STOYANOK(services); },
         .stopMainTimer = [this] { timer1.stop(); },
+    });
+    connections.setHooks({
+        .putOnAir = [this](int callsign, const QString& driverName) { putOnAir(data, callsign, driverName); },
     });
     timer1.setHooks({
         .linkTest = [this] { return control.runLinkTest(); },

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/terminal_commands.h"
 #include "core/data_module.h"
 #include "core/event_runner.h"
+#include "core/journal.h"
 #include "core/main_timer.h"
 #include "core/monitoring_log.h"
 #include "core/service_control.h"
@@ -9,7 +11,6 @@
 #include "core/settings.h"
 #include "core/traffic_counters.h"
 #include "net/connection_service.h"
-#include "orders/journal.h"
 #include "orders/stand_table.h"
 
 #include <QObject>
@@ -49,7 +50,7 @@ public:
     ServiceControl control;
     StandTable stands;
     Services services;
-    net::ConnectionService connections{services};
+    net::ConnectionService connections{services, terminalCommands()};
     MainTimer timer1{runner};
 
 signals:

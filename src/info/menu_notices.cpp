@@ -1,9 +1,9 @@
 #include "info/menu_notices.h"
 
+#include "core/journal.h"
 #include "core/setting_definitions.h"
 #include "core/settings.h"
 #include "net/request_context.h"
-#include "orders/journal.h"
 
 #include <QList>
 

@@ -4,13 +4,12 @@
 #include "core/data_module.h"
 #include "core/db/db_error.h"
 #include "core/integer_text.h"
+#include "core/journal.h"
 #include "core/settings.h"
 #include "net/connection_service.h"
 #include "net/listener.h"
 #include "net/protocol_text.h"
 #include "net/request_context.h"
-#include "orders/drivers_on_air.h"
-#include "orders/journal.h"
 
 namespace taxi::net {
 
@@ -121,7 +120,7 @@ void login(const RequestContext& context) {
                 context.log(kOtherName);
             } else {
                 if (onAir.isEmpty() && ok && !debtor)
-                    putOnAir(data, driver->callsign, driver->name);
+                    connections.hooks().putOnAir(driver->callsign, driver->name);
                 PortSlot& slot = connections.slot(k);
                 slot.driverName = driver->name;
                 if (ok && !debtor) {

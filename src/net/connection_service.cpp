@@ -4,6 +4,7 @@
 #include "core/db/db_error.h"
 #include "core/event_runner.h"
 #include "core/integer_text.h"
+#include "core/journal.h"
 #include "core/monitoring_log.h"
 #include "core/services.h"
 #include "core/settings.h"
@@ -12,9 +13,8 @@
 #include "net/connection.h"
 #include "net/dispatcher.h"
 #include "net/framing.h"
+#include "net/held_order.h"
 #include "net/listener.h"
-#include "orders/held_order.h"
-#include "orders/journal.h"
 
 #include <QScopeGuard>
 #include <QTimer>
@@ -60,8 +60,8 @@ void setCarModel(DataModule& data, int callsign, const QString& model) {
 }
 } // namespace
 
-ConnectionService::ConnectionService(Services& services, QObject* parent)
-    : QObject(parent), m_services(services), m_slots(1) {
+ConnectionService::ConnectionService(Services& services, const CommandTable& commands, QObject* parent)
+    : QObject(parent), m_services(services), m_commands(commands), m_slots(1) {
     connect(&m_idleSweep, &QTimer::timeout, this,
             [this] { m_services.runner.run([this] { closeIdleMainPortConnections(); }); });
     setMainPortIdleLimit(kMainPortIdleLimit);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "net/command.h"
 #include "net/port_slot.h"
 
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,8 +29,19 @@ public:
     // this time is not a terminal, and is closed before such connections can use up the descriptors.
     static constexpr std::chrono::milliseconds kMainPortIdleLimit{30'000};
 
-    explicit ConnectionService(Services& services, QObject* parent = nullptr);
+    // What the connection service asks of the subsystems above it.
+    struct Hooks {
+        // Gives a driver whose login was accepted his row on the air, when he has none.
+        std::function<void(int callsign, const QString& driverName)> putOnAir;
+    };
+
+    // The commands are the terminal protocol's, in its fixed order.
+    ConnectionService(Services& services, const CommandTable& commands, QObject* parent = nullptr);
     ~ConnectionService() override;
+
+    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    const Hooks& hooks() const { return m_hooks; }
+    const CommandTable& commands() const { return m_commands; }
 
     // Builds the slots and listeners from the connection records and opens the main port.
     void CREATE_PORT();
@@ -76,6 +89,8 @@ private:
     void log(const QString& line);
 
     Services& m_services;
+    const CommandTable& m_commands;
+    Hooks m_hooks;
     std::unique_ptr<Listener> m_mainListener;
     std::vector<std::unique_ptr<Listener>> m_driverListeners; // index 0 stays empty
     PortSlotTable m_slots;

@@ -2,7 +2,7 @@
 
 #include "core/data_module.h"
 #include "core/services.h"
-#include "net/command_table.h"
+#include "net/command.h"
 #include "net/connection_service.h"
 #include "net/request_context.h"
 
@@ -22,7 +22,7 @@ void VIKONANNYA_ZAPITA(Services& services) {
     const int port = connections.currentRequestPort();
     if (port != -1 && !request.isEmpty()) {
         const RequestContext context(services, request, port, connections.firstListenerOnPort(port));
-        for (const Command& command : commandTable()) {
+        for (const Command& command : connections.commands()) {
             if (!command.handler || !command.matches(request))
                 continue;
             // A request on the main port changes nothing but a login.

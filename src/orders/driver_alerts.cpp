@@ -1,10 +1,10 @@
 #include "orders/driver_alerts.h"
 
+#include "core/journal.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "net/protocol_text.h"
 #include "net/request_context.h"
-#include "orders/journal.h"
 
 namespace taxi {
 

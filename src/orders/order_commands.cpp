@@ -3,13 +3,13 @@
 #include "core/callsign_list.h"
 #include "core/data_module.h"
 #include "core/date_time_text.h"
+#include "core/journal.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "net/connection_service.h"
 #include "net/listener.h"
 #include "net/request_context.h"
 #include "orders/close_order.h"
-#include "orders/journal.h"
 
 #include <QDateTime>
 

@@ -3,12 +3,12 @@
 #include "core/data_module.h"
 #include "core/date_time_text.h"
 #include "core/integer_text.h"
+#include "core/journal.h"
 #include "core/services.h"
 #include "core/settings.h"
 #include "net/protocol_text.h"
 #include "net/request_context.h"
 #include "orders/drivers_on_air.h"
-#include "orders/journal.h"
 
 #include <QDateTime>
 #include <QSet>

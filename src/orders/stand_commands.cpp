@@ -4,11 +4,11 @@
 #include "core/date_time_text.h"
 #include "core/db/db_error.h"
 #include "core/integer_text.h"
+#include "core/journal.h"
 #include "core/settings.h"
 #include "net/protocol_text.h"
 #include "net/request_context.h"
 #include "orders/drivers_on_air.h"
-#include "orders/journal.h"
 #include "orders/stand_table.h"
 
 #include <QTime>

@@ -1,6 +1,6 @@
 #include "core/date_time_text.h"
+#include "core/journal.h"
 #include "data_module_folder.h"
-#include "orders/journal.h"
 
 #include <QTest>
 

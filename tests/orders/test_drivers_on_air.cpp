@@ -1,8 +1,8 @@
 #include "core/data_module.h"
 #include "core/db/query.h"
 #include "core/settings.h"
+#include "net/held_order.h"
 #include "orders/drivers_on_air.h"
-#include "orders/held_order.h"
 #include "support/test_databases.h"
 
 #include <QFileInfo>
@@ -117,7 +117,7 @@ private slots:
         const auto columns = QSharedPointer<QStringList>::create(QStringList{
             QStringLiteral("ZAMOVL_PRICHINA_DELETE"), QStringLiteral("ZAMOVL_CHAS_PRIYOM_VODIY")});
         const db::Row order(columns, {db::Field::text(reason), db::Field::text(arrival)});
-        QCOMPARE(taxi::heldOrderExtraText(order), text);
+        QCOMPARE(taxi::net::heldOrderExtraText(order), text);
     }
 };
 

@@ -21,7 +21,8 @@ struct Command {
     bool matches(const QString& request) const;
 };
 
-// The rows in the protocol's fixed order; a request runs every row it matches.
-const QList<Command>& commandTable();
+// The rows in the protocol's fixed order; a request runs every row it matches. Each subsystem owns the
+// handlers of its commands; the composition root joins the rows.
+using CommandTable = QList<Command>;
 
 } // namespace taxi::net

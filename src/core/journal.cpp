@@ -1,4 +1,4 @@
-#include "orders/journal.h"
+#include "core/journal.h"
 
 #include "core/data_module.h"
 #include "core/date_time_text.h"

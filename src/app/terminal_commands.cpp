@@ -1,4 +1,4 @@
-#include "net/command_table.h"
+#include "app/terminal_commands.h"
 
 #include "info/menu_notices.h"
 #include "net/connection_commands.h"
@@ -9,22 +9,15 @@
 #include "orders/status_snapshot.h"
 #include "orders/version_gate.h"
 
-namespace taxi::net {
+namespace taxi {
 
-bool Command::matches(const QString& request) const {
-    for (const QString& text : texts) {
-        if (match == Match::Equals ? request == text : request.contains(text))
-            return true;
-    }
-    return false;
-}
-
-const QList<Command>& commandTable() {
+const net::CommandTable& terminalCommands() {
+    using net::Command;
     using M = Command::Match;
     const auto row = [](const char* text, M match, Command::Handler handler, bool onDriverPort = true) {
         return Command{{QString::fromUtf8(text)}, match, handler, onDriverPort};
     };
-    static const QList<Command> table{
+    static const net::CommandTable table{
         row("@S@", M::Equals, &sendStandTable),
         row("@LISTOPITUVAN@", M::Equals, nullptr),
         row("@PITAN[", M::Contains, nullptr),
@@ -33,9 +26,9 @@ const QList<Command>& commandTable() {
         row("@OSOBPOV@", M::Equals, nullptr),
         row("@SKARGA(", M::Contains, nullptr),
         row("@NEWS@", M::Equals, nullptr),
-        row("@OC(", M::Contains, &login, false),
-        row("@CLOSE@", M::Equals, &closePort),
-        row("@EXIT@", M::Equals, &leaveAir),
+        row("@OC(", M::Contains, &net::login, false),
+        row("@CLOSE@", M::Equals, &net::closePort),
+        row("@EXIT@", M::Equals, &net::leaveAir),
         row("@PZ7@", M::Equals, &sendStatusSnapshot),
         Command{{QStringLiteral("@PZ1@"), QStringLiteral("@PZ@"), QStringLiteral("@PZ2@"),
                  QStringLiteral("@PZ3@"), QStringLiteral("@PZ4@"), QStringLiteral("@PZ5@"),
@@ -65,4 +58,4 @@ const QList<Command>& commandTable() {
     return table;
 }
 
-} // namespace taxi::net
+} // namespace taxi

@@ -1,4 +1,4 @@
-#include "orders/held_order.h"
+#include "net/held_order.h"
 
 #include "core/date_time_text.h"
 #include "core/db/db_error.h"
@@ -6,20 +6,20 @@
 #include "net/port_slot.h"
 #include "net/protocol_text.h"
 
-namespace taxi {
+namespace taxi::net {
 
 QString heldOrderExtraText(const db::Row& order) {
     const QString reason = order[QStringLiteral("ZAMOVL_PRICHINA_DELETE")].toText();
-    const QString note = net::copyBetween(reason, QStringLiteral("("), QStringLiteral(")"));
+    const QString note = copyBetween(reason, QStringLiteral("("), QStringLiteral(")"));
     const QString tariffMark = QStringLiteral("тариф:[");
     const qsizetype tariffAt = reason.indexOf(tariffMark);
     const QString fromTariff = tariffAt >= 0 ? reason.mid(tariffAt) : reason;
-    const QString tariff = net::copyBetween(fromTariff, QStringLiteral("["), QStringLiteral("]"));
+    const QString tariff = copyBetween(fromTariff, QStringLiteral("["), QStringLiteral("]"));
     return QStringLiteral("ч.в.з.{") + order[QStringLiteral("ZAMOVL_CHAS_PRIYOM_VODIY")].toText() +
            QStringLiteral("}") + QStringLiteral(" тар.[") + tariff + QStringLiteral("] ") + note;
 }
 
-void loadHeldOrder(net::PortSlot& slot, const db::Row& order) {
+void loadHeldOrder(PortSlot& slot, const db::Row& order) {
     const QString accepted = order[QStringLiteral("ZAMOVL_DATA_PRIYOMA")].toText() + QLatin1Char(' ') +
                              order[QStringLiteral("ZAMOVL_CHAS_PRIYOMA")].toText();
     const std::optional<QDateTime> acceptedAt = parseTimestamp(accepted);
@@ -33,4 +33,4 @@ void loadHeldOrder(net::PortSlot& slot, const db::Row& order) {
     slot.orderExtra = heldOrderExtraText(order);
 }
 
-} // namespace taxi
+} // namespace taxi::net
