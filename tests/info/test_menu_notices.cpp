@@ -1,7 +1,7 @@
 #include "app/service.h"
 #include "core/settings.h"
 #include "net/port_slot.h"
-#include "support/drivers_on_stands.h"
+#include "support/driver_session.h"
 
 #include <QTest>
 
@@ -13,19 +13,19 @@ class MenuNoticesTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DriversOnStands> m_city;
+    std::unique_ptr<DriverSession> m_session;
     FakeTerminal m_phone;
 
 private slots:
     void initTestCase() {
-        m_city = std::make_unique<DriversOnStands>();
-        m_city->start();
-        m_city->bind(m_phone, 11);
+        m_session = std::make_unique<DriverSession>();
+        QVERIFY(m_session->start());
+        QVERIFY(m_session->bind(m_phone, 11));
         // One round trip, so that the connection's own monitoring lines are all written.
         m_phone.send("@PZ7@");
         QVERIFY(m_phone.waitForReplies(1));
     }
-    void cleanupTestCase() { m_city.reset(); }
+    void cleanupTestCase() { m_session.reset(); }
 
     void notices_data() {
         QTest::addColumn<QByteArray>("notice");
@@ -37,12 +37,12 @@ private slots:
                                << QStringList{};
         QTest::newRow("main") << QByteArray("@MENUMAIN@") << true << QStringLiteral("MAIN") << QStringList{};
         QTest::newRow("flow, switch on") << QByteArray("@MENUPOTIK@") << true << QStringLiteral("POTIK")
-                                         << QStringList{QStringLiteral("Вхід в меню потік замовлень")};
+                                         << QStringList{QStringLiteral("Вхід в меню потік замовлень #0")};
         QTest::newRow("flow, switch off")
             << QByteArray("@MENUPOTIK@") << false << QStringLiteral("POTIK") << QStringList{};
         QTest::newRow("stands, switch on")
             << QByteArray("@MENUSTOYANKI@") << true << QStringLiteral("STOYANKI")
-            << QStringList{QStringLiteral("Вхід в меню список стоянок")};
+            << QStringList{QStringLiteral("Вхід в меню список стоянок #0")};
         QTest::newRow("stands, switch off")
             << QByteArray("@MENUSTOYANKI@") << false << QStringLiteral("STOYANKI") << QStringList{};
         QTest::newRow("pick-up") << QByteArray("@MENUPIDSADKA@") << true << QStringLiteral("PIDSADKA")
@@ -58,21 +58,21 @@ private slots:
         QFETCH(bool, journalSwitchesOn);
         QFETCH(QString, menu);
         QFETCH(QStringList, journal);
-        Settings& settings = m_city->service().settings;
+        Settings& settings = m_session->service().settings;
         settings.setOn(keys::VHID_V_POTIK_ZAM, journalSwitchesOn);
         settings.setOn(keys::MENU_STOYNKA, journalSwitchesOn);
-        m_city->slotOf(11).currentMenu.clear();
-        const QStringList journalBefore = m_city->journal(11);
-        const int logBefore = int(m_city->service().log.lines().size());
+        m_session->slotOf(11).currentMenu.clear();
+        const QStringList journalBefore = m_session->journal(11);
+        const int logBefore = int(m_session->logLines().size());
 
         // A snapshot request behind it, which writes nothing: once it is answered, the notice has run.
         const int replies = int(m_phone.received().count('@'));
         m_phone.send(notice + "@PZ7@");
         QVERIFY(m_phone.waitForReplies(replies + 1));
-        QCOMPARE(m_city->slotOf(11).currentMenu, menu);
-        QCOMPARE(m_city->journal(11).mid(journalBefore.size()), journal);
+        QCOMPARE(m_session->slotOf(11).currentMenu, menu);
+        QCOMPARE(m_session->journal(11).mid(journalBefore.size()), journal);
         // No monitoring line and no reply of its own.
-        QCOMPARE(m_city->service().log.lines().size(), logBefore);
+        QCOMPARE(m_session->logLines().size(), logBefore);
         const QByteArray received = m_phone.receivedAfterQuiet(100);
         QCOMPARE(received.count('@'), replies + 1);
         QVERIFY(received.endsWith("</DataClient>@"));

@@ -19,21 +19,13 @@ const int kOrder = 1044; // client 7, paid, open
 } // namespace
 
 // A driver's answers to the order he holds, through his terminal, on the demo city's database.
-class OrderCommandsTest : public QObject {
+class OrderCommandsTest : public QObject, private OneBoundDriver {
     Q_OBJECT
 
+public:
+    OrderCommandsTest() : OneBoundDriver(kDriver) {}
+
 private:
-    std::unique_ptr<DriverSession> m_session;
-    std::unique_ptr<FakeTerminal> m_phone;
-
-    void start(const QMap<QString, QString>& settings = {}) {
-        m_session = std::make_unique<DriverSession>(settings);
-        m_phone = std::make_unique<FakeTerminal>();
-        QVERIFY(m_session->bind(*m_phone, kDriver));
-    }
-
-    ServiceFolder& folder() { return m_session->folder(); }
-
     // What a dispatcher's order and the offer pass leave behind: the driver's row is busy with the
     // order, the offer row names it and the slot carries it.
     void holdOrder(const QString& freeFlag = QStringLiteral("HI"), int clientCode = 7) {
@@ -91,10 +83,7 @@ private:
     QStringList orderLines() { return m_session->linesContaining(QStringLiteral("замовлення №[")); }
 
 private slots:
-    void cleanup() {
-        m_phone.reset();
-        m_session.reset();
-    }
+    void cleanup() { stop(); }
 
     void withoutAnOrderNothingHappens_data() {
         QTest::addColumn<QByteArray>("request");
@@ -105,8 +94,8 @@ private slots:
     void withoutAnOrderNothingHappens() {
         QFETCH(QByteArray, request);
         // A refusal that counted would make him a debtor at once.
-        start({{QStringLiteral("GPRS_TAXI/BORG_ZA_VIDMOVU"), QStringLiteral("1")},
-               {QStringLiteral("GPRS_TAXI/MAX_KIL_VIDMOV"), QStringLiteral("0")}});
+        QVERIFY(start({{QStringLiteral("GPRS_TAXI/BORG_ZA_VIDMOVU"), QStringLiteral("1")},
+                       {QStringLiteral("GPRS_TAXI/MAX_KIL_VIDMOV"), QStringLiteral("0")}}));
         folder().dispatcherExecute({QStringLiteral(
             "UPDATE REFLESH_DANI_VODIY_GPRS SET REFLESH_VODIY_DATETIME = '01.01.2030 10:00:00'")});
         const int carRides = rides(kDriver);
@@ -142,7 +131,7 @@ private slots:
         QFETCH(int, offerAgeSeconds);
         QFETCH(QString, line);
         QFETCH(QString, entry);
-        start({{QStringLiteral("GPRS_TAXI/CHAS_ZN_SEK"), QStringLiteral("30")}});
+        QVERIFY(start({{QStringLiteral("GPRS_TAXI/CHAS_ZN_SEK"), QStringLiteral("30")}}));
         holdOrder();
 
         m_phone->send(request);
@@ -176,10 +165,10 @@ private slots:
         QFETCH(QString, debtors);
         QFETCH(int, refusals);
         QFETCH(bool, becomesDebtor);
-        start({{QStringLiteral("GPRS_TAXI/BORG_ZA_VIDMOVU"),
-                ruleOn ? QStringLiteral("1") : QStringLiteral("0")},
-               {QStringLiteral("GPRS_TAXI/MAX_KIL_VIDMOV"), QStringLiteral("2")},
-               {QStringLiteral("GPRS_TAXI/DODAT_DO_BORG"), QStringLiteral("[0]")}});
+        QVERIFY(start({{QStringLiteral("GPRS_TAXI/BORG_ZA_VIDMOVU"),
+                        ruleOn ? QStringLiteral("1") : QStringLiteral("0")},
+                       {QStringLiteral("GPRS_TAXI/MAX_KIL_VIDMOV"), QStringLiteral("2")},
+                       {QStringLiteral("GPRS_TAXI/DODAT_DO_BORG"), QStringLiteral("[0]")}}));
         // Listed while on the air: the operator confirmed the list after the driver logged in.
         m_session->service().settings.setText(keys::DODAT_DO_BORG, debtors);
         holdOrder();
@@ -244,7 +233,7 @@ private slots:
         QFETCH(int, watchedClient);
         QFETCH(int, paidRides);
         QFETCH(int, freeRides);
-        start({{QStringLiteral("GPRS_TAXI/YUVILEYKA_VIKLIK"), freeRideAfter}});
+        QVERIFY(start({{QStringLiteral("GPRS_TAXI/YUVILEYKA_VIKLIK"), freeRideAfter}}));
         holdOrder(freeFlag, clientCode);
         folder().dispatcherExecute({QStringLiteral(
             "UPDATE ZADIANI_AVTO SET ZAD_AVTO_RIBA = '01.01.2020 10:00:00' WHERE ZAD_AVTO_POZIVNIY = 11")});
@@ -287,7 +276,7 @@ private slots:
     }
 
     void completedDriverRejoinsTheEndOfHisStandOnce() {
-        start();
+        QVERIFY(start());
         holdOrder();
         folder().dispatcherExecute({QStringLiteral(
             "UPDATE ZADIANI_AVTO SET ZAD_AVTO_VULICA = 'Вокзал' WHERE ZAD_AVTO_POZIVNIY = 11")});
@@ -313,7 +302,7 @@ private slots:
     }
 
     void failedCompletionIsShownWithoutABoxAndTheOfferStillResets() {
-        start();
+        QVERIFY(start());
         holdOrder();
         // Two rows holding the order: the queue of "his" stand cannot be told.
         folder().dispatcherExecute(

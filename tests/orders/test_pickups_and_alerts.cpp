@@ -18,21 +18,13 @@ const QString kPickUpLine = QStringLiteral("Створення підсадки 
 
 // Pick-ups made from the car and the alerts from the road, through the driver's terminal, on the demo
 // city's database.
-class PickUpsAndAlertsTest : public QObject {
+class PickUpsAndAlertsTest : public QObject, private OneBoundDriver {
     Q_OBJECT
 
+public:
+    PickUpsAndAlertsTest() : OneBoundDriver(kDriver) {}
+
 private:
-    std::unique_ptr<DriverSession> m_session;
-    std::unique_ptr<FakeTerminal> m_phone;
-
-    void start(const QMap<QString, QString>& settings = {}) {
-        m_session = std::make_unique<DriverSession>(settings);
-        m_phone = std::make_unique<FakeTerminal>();
-        QVERIFY(m_session->bind(*m_phone, kDriver));
-    }
-
-    ServiceFolder& folder() { return m_session->folder(); }
-
     // The driver's rows on the air, replaced by one per stand, numbered from 0002 in that order.
     void placeDriver(const QStringList& stands, bool marked) {
         folder().dispatcherExecute({QStringLiteral("DELETE FROM ZADIANI_AVTO WHERE ZAD_AVTO_POZIVNIY = ?")},
@@ -47,20 +39,6 @@ private:
                  stands.at(i), QStringLiteral("%1").arg(i + 2, 4, 10, QLatin1Char('0'))});
         }
         m_session->slotOf(kDriver).standName = stands.last();
-    }
-
-    // Each row as stand + " " + queue number, in stand order.
-    QStringList driverRows() {
-        QStringList rows;
-        for (const db::Row& row :
-             folder()
-                 .dispatcherSelect(
-                     {QStringLiteral("SELECT ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL FROM ZADIANI_AVTO "
-                                     "WHERE ZAD_AVTO_POZIVNIY = ? ORDER BY 1")},
-                     {kDriver})
-                 .rows())
-            rows.append(row.at(0).toText() + QLatin1Char(' ') + row.at(1).toText());
-        return rows;
     }
 
     db::ResultSet pickUpOrders() {
@@ -82,10 +60,7 @@ private:
     }
 
 private slots:
-    void cleanup() {
-        m_phone.reset();
-        m_session.reset();
-    }
+    void cleanup() { stop(); }
 
     void pickUpMovesTheDriverToTheEndOfThePool_data() {
         QTest::addColumn<QStringList>("stands");
@@ -105,7 +80,7 @@ private slots:
         QFETCH(QStringList, stands);
         QFETCH(bool, marked);
         QFETCH(QStringList, rowsAfter);
-        start({{QStringLiteral("SET_DYI_VODIY/PIDSADKA"), QStringLiteral("1")}});
+        QVERIFY(start({{QStringLiteral("SET_DYI_VODIY/PIDSADKA"), QStringLiteral("1")}}));
         folder().dispatcherExecute(
             {QStringLiteral("INSERT INTO ZADIANI_AVTO (ZAD_AVTO_POZIVNIY, ZAD_AVTO_VULICA, "
                             "ZAD_AVTO_CHAS_ZAMOVL) VALUES (12, '[]{}', '0005')")});
@@ -113,7 +88,7 @@ private slots:
 
         m_phone->send("@PD(00007)@");
         QVERIFY(m_session->waitForLine(kPickUpLine));
-        QCOMPARE(driverRows(), rowsAfter);
+        QCOMPARE(m_session->rowsOf(kDriver), rowsAfter);
         QCOMPARE(m_session->slotOf(kDriver).standName, QStringLiteral("[]{}"));
         QCOMPARE(m_session->slotOf(kDriver).standPosition, QStringLiteral("0006"));
 
@@ -143,7 +118,7 @@ private slots:
     void pickUpCountsTowardsAFreeRide() {
         QFETCH(int, threshold);
         QFETCH(QList<int>, rides);
-        start();
+        QVERIFY(start());
         folder().dispatcherExecute(
             {QStringLiteral("UPDATE DANI_FIRMI SET FIRMA_KIL_DLIA_BEZKOCHT_POIZDKI = ?")}, {threshold});
         m_phone->send("@PD(00007)@");
@@ -162,11 +137,11 @@ private slots:
     }
     void pickUpWithoutAKnownNumberChangesNothing() {
         QFETCH(QByteArray, request);
-        start();
+        QVERIFY(start());
         folder().dispatcherExecute(
             {QStringLiteral("INSERT INTO KLIENT (KLIENT_NOMER, KLIENT_DODATKOVO) VALUES "
                             "(9, '[ABC] [0]')")});
-        const QStringList rowsBefore = driverRows();
+        const QStringList rowsBefore = m_session->rowsOf(kDriver);
 
         m_phone->send(request + "@SOS@");
         QVERIFY(m_session->waitForLine(kAlarmLine));
@@ -174,7 +149,7 @@ private slots:
         QCOMPARE(clientSeven(), (QList<int>{6, 0}));
         QCOMPARE(folder().dispatcherNumber(QStringLiteral("SELECT SUM(KLIENT_KIL_VIKLIK) FROM KLIENT")),
                  6 + 2 + 11);
-        QCOMPARE(driverRows(), rowsBefore);
+        QCOMPARE(m_session->rowsOf(kDriver), rowsBefore);
         QCOMPARE(m_session->linesContaining(QStringLiteral("підсадки")), QStringList());
         QCOMPARE(m_session->op().errors, QStringList());
         QCOMPARE(m_phone->receivedAfterQuiet(100), QByteArray());
@@ -193,7 +168,7 @@ private slots:
     void pickUpNotifiesTheScreensThatShowTheStand() {
         QFETCH(QString, menu);
         QFETCH(QByteArray, notice);
-        start();
+        QVERIFY(start());
         m_session->slotOf(kDriver).currentMenu = menu;
         m_phone->send("@PD(00007)@");
         QVERIFY(m_session->waitForLine(kPickUpLine));
@@ -238,8 +213,8 @@ private slots:
         QFETCH(bool, switchedOn);
         QFETCH(QString, line);
         QFETCH(QStringList, entries);
-        start({{QStringLiteral("SET_DYI_VODIY/") + journalSwitch,
-                switchedOn ? QStringLiteral("1") : QStringLiteral("0")}});
+        QVERIFY(start({{QStringLiteral("SET_DYI_VODIY/") + journalSwitch,
+                        switchedOn ? QStringLiteral("1") : QStringLiteral("0")}}));
         m_session->slotOf(kDriver).orderNumber = 1044;
         m_phone->send(request);
         QVERIFY(m_session->waitForLine(line));

@@ -1,6 +1,6 @@
 #include "app/service.h"
 #include "net/listener.h"
-#include "support/drivers_on_stands.h"
+#include "support/driver_session.h"
 
 #include <QTest>
 
@@ -30,14 +30,14 @@ class StandsTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DriversOnStands> m_city;
+    std::unique_ptr<DriverSession> m_session;
 
     // The stand table as the demo city has it when the terminals ask: the pool, then the stands.
-    void startWithDriversOnAir(const QList<OnAir>& rows, IniLines settings = {}) {
-        m_city = std::make_unique<DriversOnStands>();
+    [[nodiscard]] bool startWithDriversOnAir(const QList<OnAir>& rows, const IniLines& settings = {}) {
+        m_session = std::make_unique<DriverSession>();
         for (const OnAir& row : rows)
-            m_city->putOnAir(row);
-        m_city->start(settings);
+            m_session->putOnAir(row);
+        return m_session->start(settings);
     }
 
     // Requests run in order: once the stand table comes back, everything sent before it has run.
@@ -48,7 +48,7 @@ private:
     }
 
 private slots:
-    void cleanup() { m_city.reset(); }
+    void cleanup() { m_session.reset(); }
 
     void standTableIsSentAsBuiltAtStartUp_data() {
         QTest::addColumn<IniLines>("settings");
@@ -71,7 +71,7 @@ private slots:
                             {14, kPool, QStringLiteral("0001")}}
             << QStringList{kPool, QStringLiteral("Автостанція"), QStringLiteral("[2]Вокзал {7+,12}"),
                            kHospital, QStringLiteral("Центральний ринок")}
-            << QStringLiteral("3") << QStringList{QStringLiteral("Обновлення списка стоянок")};
+            << QStringLiteral("3") << QStringList{QStringLiteral("Обновлення списка стоянок #0")};
     }
     void standTableIsSentAsBuiltAtStartUp() {
         QFETCH(IniLines, settings);
@@ -79,16 +79,16 @@ private slots:
         QFETCH(QStringList, entries);
         QFETCH(QString, maxStands);
         QFETCH(QStringList, journal);
-        startWithDriversOnAir(onAir, settings);
+        QVERIFY(startWithDriversOnAir(onAir, settings));
         FakeTerminal phone;
-        m_city->bind(phone, 11);
-        const QStringList journalBefore = m_city->journal(11);
+        QVERIFY(m_session->bind(phone, 11));
+        const QStringList journalBefore = m_session->journal(11);
 
         phone.send("@S@");
         QVERIFY(phone.waitForReplies(1));
         QCOMPARE(phone.receivedAfterQuiet(100), standTableReply(entries, maxStands));
-        QVERIFY(m_city->logContains(QStringLiteral("Запит на стоянку водій № 11")));
-        QCOMPARE(m_city->journal(11).mid(journalBefore.size()), journal);
+        QVERIFY(m_session->logContains(QStringLiteral("Запит на стоянку водій № 11")));
+        QCOMPARE(m_session->journal(11).mid(journalBefore.size()), journal);
     }
 
     void registration_data() {
@@ -133,37 +133,38 @@ private slots:
         QFETCH(QString, standPosition);
         QList<OnAir> onAir{{12, kStation, QStringLiteral("0004")}, {13, kPool, QStringLiteral("0002")}};
         onAir.append(before);
-        startWithDriversOnAir(onAir, {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand},
-                                      {QStringLiteral("SET_DYI_VODIY/MENU_STOYNKA"), QStringLiteral("0")}});
+        QVERIFY(startWithDriversOnAir(onAir,
+                                      {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand},
+                                       {QStringLiteral("SET_DYI_VODIY/MENU_STOYNKA"), QStringLiteral("0")}}));
         FakeTerminal phone;
-        m_city->bind(phone, 11);
-        const QStringList journalBefore = m_city->journal(11);
+        QVERIFY(m_session->bind(phone, 11));
+        const QStringList journalBefore = m_session->journal(11);
 
         sendAndWaitForTable(phone, "@inSTOYNKA[" + selection + "]@");
-        QCOMPARE(m_city->rowsOf(11), after);
-        QCOMPARE(m_city->slotOf(11).standName, standName);
-        QCOMPARE(m_city->slotOf(11).standPosition, standPosition);
-        QVERIFY(m_city->op().errors.isEmpty());
+        QCOMPARE(m_session->rowsOf(11), after);
+        QCOMPARE(m_session->slotOf(11).standName, standName);
+        QCOMPARE(m_session->slotOf(11).standPosition, standPosition);
+        QVERIFY(m_session->op().errors.isEmpty());
         // Every row that is left is reported, and the new ones carry the driver's car along.
         QStringList reported;
         for (const QString& row : after) {
             const QString stand = row.section(QLatin1Char(' '), 0, -2);
-            reported.append(QStringLiteral("Зміна стоянки на [%1]").arg(stand));
-            QVERIFY(
-                m_city->logContains(QStringLiteral("Реєстрація на стоянці  [%1]   водія  № 11").arg(stand)));
+            reported.append(QStringLiteral("Зміна стоянки на [%1] #0").arg(stand));
+            QVERIFY(m_session->logContains(
+                QStringLiteral("Реєстрація на стоянці  [%1]   водія  № 11").arg(stand)));
         }
-        QStringList journal = m_city->journal(11).mid(journalBefore.size());
+        QStringList journal = m_session->journal(11).mid(journalBefore.size());
         journal.sort();
         QCOMPARE(journal, reported);
         QCOMPARE(
-            m_city->folder().dispatcherNumber(
+            m_session->folder().dispatcherNumber(
                 QStringLiteral("SELECT COUNT(*) FROM ZADIANI_AVTO WHERE ZAD_AVTO_POZIVNIY = 11 AND "
                                "ZAD_AVTO_MARKA_AVTO = '{GPRS}Деу Ланос' AND ZAD_AVTO_KIL_PASAGHIR = 4 AND "
                                "ZAD_AVTO_VAGA = 400 AND ZAD_AVTO_FIO_VODIY = ?"),
-                {m_city->folder().driver(11).name}),
+                {m_session->folder().driver(11).name}),
             after.size());
         // Other drivers keep their places.
-        QCOMPARE(m_city->rowsOf(12), QStringList{QStringLiteral("Вокзал 0004")});
+        QCOMPARE(m_session->rowsOf(12), QStringList{QStringLiteral("Вокзал 0004")});
     }
 
     void badRegistrationsWriteNothingAndServiceGoesOn_data() {
@@ -177,65 +178,64 @@ private slots:
     }
     void badRegistrationsWriteNothingAndServiceGoesOn() {
         QFETCH(QByteArray, request);
-        startWithDriversOnAir({{11, kStation, QStringLiteral("0005")}, {12, kPool, QStringLiteral("0001")}},
-                              {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand}});
+        QVERIFY(startWithDriversOnAir(
+            {{11, kStation, QStringLiteral("0005")}, {12, kPool, QStringLiteral("0001")}},
+            {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand}}));
         FakeTerminal phone;
-        m_city->bind(phone, 11);
+        QVERIFY(m_session->bind(phone, 11));
         FakeTerminal other;
-        m_city->bind(other, 12);
+        QVERIFY(m_session->bind(other, 12));
 
         // A failed request ends the read it came in; the terminal's next one is served.
         phone.send(request);
-        QTRY_COMPARE(m_city->op().errors.size(), 1);
+        QTRY_COMPARE(m_session->op().errors.size(), 1);
         sendAndWaitForTable(phone, QByteArray());
-        QCOMPARE(m_city->rowsOf(11), QStringList{QStringLiteral("Вокзал 0005")});
-        QCOMPARE(m_city->slotOf(11).standName, kStation);
+        QCOMPARE(m_session->rowsOf(11), QStringList{QStringLiteral("Вокзал 0005")});
+        QCOMPARE(m_session->slotOf(11).standName, kStation);
         sendAndWaitForTable(other, "@inSTOYNKA[<2>]@");
-        QCOMPARE(m_city->rowsOf(12), QStringList{QStringLiteral("Вокзал 0006")});
-        QCOMPARE(m_city->op().errors.size(), 1);
+        QCOMPARE(m_session->rowsOf(12), QStringList{QStringLiteral("Вокзал 0006")});
+        QCOMPARE(m_session->op().errors.size(), 1);
 
         // The main port answers none of these.
         FakeTerminal main;
-        QVERIFY(main.connectTo(m_city->folder().mainPort()));
+        QVERIFY(main.connectTo(m_session->folder().mainPort()));
         main.send("@S@@PZ7@@MENUMAIN@@inSTOYNKA[<0>]@");
         QCOMPARE(main.receivedAfterQuiet(), QByteArray());
-        QCOMPARE(m_city->rowsOf(12), QStringList{QStringLiteral("Вокзал 0006")});
+        QCOMPARE(m_session->rowsOf(12), QStringList{QStringLiteral("Вокзал 0006")});
     }
 
     void driverOffTheAirTakesNoStand() {
-        startWithDriversOnAir({{11, kStation, QStringLiteral("0005")}},
-                              {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand}});
+        QVERIFY(startWithDriversOnAir({{11, kStation, QStringLiteral("0005")}},
+                                      {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand}}));
         FakeTerminal phone;
-        m_city->bind(phone, 11);
+        QVERIFY(m_session->bind(phone, 11));
         phone.send("@EXIT@");
-        QTRY_COMPARE(m_city->rowsOf(11), QStringList{});
+        QTRY_COMPARE(m_session->rowsOf(11), QStringList{});
 
         // Without a row there is no car to put at the stand.
         phone.send("@inSTOYNKA[<3>]@");
-        QTRY_COMPARE(m_city->op().errors.size(), 1);
-        QCOMPARE(m_city->rowsOf(11), QStringList{});
+        QTRY_COMPARE(m_session->op().errors.size(), 1);
+        QCOMPARE(m_session->rowsOf(11), QStringList{});
     }
 
     void queueChangeIsPushedOnlyToDriversOnTheMainScreenAtThatStand() {
-        startWithDriversOnAir({{11, kStation, QStringLiteral("0001")},
-                               {12, kStation, QStringLiteral("0002")},
-                               {13, kHospital, QStringLiteral("0001")},
-                               {14, kPool, QStringLiteral("0001")},
-                               {15, kStation, QStringLiteral("0003")},
-                               {16, kStation, QStringLiteral("0004")}},
-                              {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand}});
+        QVERIFY(startWithDriversOnAir({{11, kStation, QStringLiteral("0001")},
+                                       {12, kStation, QStringLiteral("0002")},
+                                       {13, kHospital, QStringLiteral("0001")},
+                                       {14, kPool, QStringLiteral("0001")},
+                                       {15, kStation, QStringLiteral("0003")},
+                                       {16, kStation, QStringLiteral("0004")}},
+                                      {{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), kStand}}));
         const QList<std::pair<int, QByteArray>> menus{{11, "@MENUMAIN@"}, {12, "@MENUSTOYANKI@"},
                                                       {13, "@MENUMAIN@"}, {14, "@MENUMAIN@"},
                                                       {15, QByteArray()}, {16, "@MENUMAIN@"}};
         std::map<int, FakeTerminal> phones;
         for (const auto& [callsign, menu] : menus) {
-            m_city->bind(phones[callsign], callsign);
+            QVERIFY(m_session->bind(phones[callsign], callsign));
             sendAndWaitForTable(phones[callsign], menu);
         }
         // A port that no longer listens belongs to a driver who has to log in again.
-        auto& connections = m_city->service().connections;
-        connections.driverListener(connections.firstListenerOnPort(m_city->folder().driver(16).port))
-            .stopListening();
+        m_session->listenerOf(16).stopListening();
         std::map<int, qsizetype> seen;
         for (auto& [callsign, phone] : phones)
             seen[callsign] = phone.received().size();
@@ -253,15 +253,15 @@ private slots:
         };
 
         // Вокзал's queue grows and the pool's too; Лікарня stays as it was.
-        m_city->folder().dispatcherExecute({QStringLiteral(
+        m_session->folder().dispatcherExecute({QStringLiteral(
             "INSERT INTO ZADIANI_AVTO (ZAD_AVTO_POZIVNIY, ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL) VALUES (7, "
             "'Вокзал', '0009')")});
-        m_city->folder().dispatcherExecute({QStringLiteral(
+        m_session->folder().dispatcherExecute({QStringLiteral(
             "INSERT INTO ZADIANI_AVTO (ZAD_AVTO_POZIVNIY, ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL) VALUES (8, "
             "'[]{}', '0002')")});
-        m_city->refreshStands();
+        m_session->refreshStands();
         QCOMPARE(pushes(), (QMap<int, QByteArray>{{11, kUpdateParking}}));
-        m_city->refreshStands(); // nothing changed since
+        m_session->refreshStands(); // nothing changed since
         QCOMPARE(pushes(), (QMap<int, QByteArray>{}));
     }
 };

@@ -1,6 +1,6 @@
 #include "app/service.h"
 #include "net/port_slot.h"
-#include "support/drivers_on_stands.h"
+#include "support/driver_session.h"
 
 #include <QTest>
 
@@ -115,24 +115,24 @@ private slots:
         QFETCH(QStringList, statements);
         QFETCH(int, ordersInFlow);
         QFETCH(QByteArray, reply);
-        DriversOnStands city;
+        DriverSession session;
         for (const OnAir& row : onAir)
-            city.putOnAir(row);
+            session.putOnAir(row);
         for (const QString& statement : statements)
-            city.folder().dispatcherExecute({statement});
-        city.start(settings);
-        city.service().services.ordersInFlow = [ordersInFlow] {
+            session.folder().dispatcherExecute({statement});
+        QVERIFY(session.start(settings));
+        session.service().services.ordersInFlow = [ordersInFlow] {
             return ordersInFlow;
         };
         FakeTerminal phone;
-        city.bind(phone, 11);
+        QVERIFY(session.bind(phone, 11));
 
         phone.send("@PZ7@");
         QVERIFY(phone.waitForReplies(1));
         const QByteArray bound =
-            city.slotOf(11).orderTime.toString(QStringLiteral("dd.MM.yyyy H:mm:ss")).toUtf8();
+            session.slotOf(11).orderTime.toString(QStringLiteral("dd.MM.yyyy H:mm:ss")).toUtf8();
         QCOMPARE(phone.receivedAfterQuiet(100), reply.replace(kBindMoment, bound));
-        QVERIFY(city.op().errors.isEmpty());
+        QVERIFY(session.op().errors.isEmpty());
     }
 };
 
