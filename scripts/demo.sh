@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 scripts/install-deps.sh
-BUILD_TYPE=${BUILD_TYPE:-Release} BUILD_DIR=${BUILD_DIR:-build-demo} scripts/build.sh >/dev/null
+BUILD_TYPE=${BUILD_TYPE:-Release} BUILD_DIR=${BUILD_DIR:-build-demo} scripts/build.sh -DTAXI_GPRS_BUILD_TESTS=OFF >/dev/null
 build=$root/${BUILD_DIR:-build-demo}
 scripts/firebird-server.sh
 
@@ -62,10 +62,15 @@ names=("Коваленко Петро Іванович" "Шевчук Андрі
   printf "COMMIT;\n"
 } | isql-fb -q -b -ch UTF8
 
+dispatcher_sql() {
+  { printf "CONNECT 'localhost:%s/dispatcher.fdb' USER 'SYSDBA' PASSWORD '%s';\n" "$demo" "$password"; cat; } |
+    isql-fb -q -ch UTF8
+}
 marks() {
-  printf "CONNECT 'localhost:%s/dispatcher.fdb' USER 'SYSDBA' PASSWORD '%s';\n" "$demo" "$password"
-  printf "SELECT ZAD_AVTO_POZIVNIY, ZAD_AVTO_MARKA_AVTO, ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL FROM ZADIANI_AVTO;\n"
-  printf "SELECT * FROM REFLESH_DANI_VODIY_GPRS;\n"
+  dispatcher_sql <<SQL
+SELECT ZAD_AVTO_POZIVNIY, ZAD_AVTO_MARKA_AVTO, ZAD_AVTO_VULICA, ZAD_AVTO_CHAS_ZAMOVL FROM ZADIANI_AVTO;
+SELECT * FROM REFLESH_DANI_VODIY_GPRS;
+SQL
 }
 
 echo "== the service, headless, distributing on port $main_port (its monitoring log follows)"
@@ -85,15 +90,32 @@ sleep 2
 echo "@PZ3@" >&3
 sleep 2
 echo "== while the terminal is bound, the dispatchers see its marks:"
-marks | isql-fb -q -ch UTF8
+marks
+echo "== the driver reads the stand table, registers at entry 2 (Вокзал) and reads his status"
+echo "@MENUMAIN@" >&3
 echo "@S@" >&3
+sleep 1
+echo "@inSTOYNKA[<2>]@" >&3
+sleep 1
 echo "@PZ7@" >&3
-sleep 3
+sleep 2
+echo "== his rows on the air now:"
+marks
+echo "== a passenger flags him down: a pick-up for client 00007, and he goes to the end of the pool"
+echo "@PD(00007)@" >&3
+sleep 2
+echo "@PZ7@" >&3
+sleep 2
+dispatcher_sql <<SQL
+SELECT ZAMOVL_NUMBER, ZAMOVL_NOMER_KLIENT, ZAMOVL_POCHAT_PUNKT, ZAMOVL_POZIVNIY, ZAMOVL_STATUS_ZAMOVL
+  FROM ZAMOVLENNIA WHERE ZAMOVL_PRIYOM_ZAMOVL = 'GPRS';
+SELECT KLIENT_NOMER, KLIENT_KIL_VIKLIK, KLIENT_KIL_FREE_VIKLIK FROM KLIENT WHERE KLIENT_NOMER = 1;
+SQL
 exec 3>&-
 wait "$terminal"
 sleep 1
 echo "== the terminal has gone: its marks are gone too (the driver stays on the air):"
-marks | isql-fb -q -ch UTF8
+marks
 
 kill -TERM "$service"
 wait "$service" && echo "== the service stopped (exit status 0)"
