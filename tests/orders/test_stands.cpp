@@ -10,9 +10,6 @@ using namespace taxi::test;
 namespace {
 
 const QString kStand = QStringLiteral("СТОЯНКА");
-const QString kPool = QStringLiteral("[]{}");
-const QString kStation = QStringLiteral("Вокзал");
-const QString kHospital = QStringLiteral("Лікарня");
 const QByteArray kUpdateParking = "<Action>UpdateParking</Action>@";
 
 QByteArray standTableReply(const QStringList& entries, const QString& maxStands) {

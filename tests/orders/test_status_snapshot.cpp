@@ -9,10 +9,6 @@ using namespace taxi::test;
 
 namespace {
 
-const QString kPool = QStringLiteral("[]{}");
-const QString kStation = QStringLiteral("Вокзал");
-const QString kHospital = QStringLiteral("Лікарня");
-
 // The snapshot's tags in their order, each value as it goes on the wire.
 QByteArray snapshotReply(int order, const QString& stands, const QByteArray& position, const QByteArray& when,
                          const QString& from, const QString& to, int client, const QByteArray& status,

@@ -97,6 +97,11 @@ private:
 // A reply's numbered item or tag value as the service writes free text: UTF-8 in Base64.
 QByteArray encoded(const QString& text);
 
+// The pool and two of the demo city's stands, as the stand table names them.
+inline const QString kPool = QStringLiteral("[]{}");
+inline const QString kStation = QStringLiteral("Вокзал");
+inline const QString kHospital = QStringLiteral("Лікарня");
+
 } // namespace taxi::test
 
 Q_DECLARE_METATYPE(taxi::test::OnAir)
