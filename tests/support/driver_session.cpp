@@ -45,16 +45,18 @@ void DriverSession::logIn(int callsign, const std::optional<QString>& password) 
 }
 
 bool DriverSession::bind(FakeTerminal& phone, int callsign) {
+    // Generous: on a machine busy with builds a login and a binding can take seconds.
+    constexpr int kWaitMs = 20000;
     logIn(callsign);
     net::Listener& listener = listenerOf(callsign);
-    if (!QTest::qWaitFor([&] { return listener.isListening(); }))
+    if (!QTest::qWaitFor([&] { return listener.isListening(); }, kWaitMs))
         return false;
-    if (!phone.connectTo(m_folder->driver(callsign).port))
+    if (!phone.connectTo(m_folder->driver(callsign).port, kWaitMs))
         return false;
     // Bound once the port counts the one connection and the terminal's offer row is there.
-    return QTest::qWaitFor([&] { return listener.connectionCount() == 1; }) &&
-           QTest::qWaitFor([&] { return logContains(QStringLiteral("кіл. підк. = 1")); }) &&
-           QTest::qWaitFor([&] { return m_folder->offerRows(callsign) == 1; });
+    return QTest::qWaitFor([&] { return listener.connectionCount() == 1; }, kWaitMs) &&
+           QTest::qWaitFor([&] { return logContains(QStringLiteral("кіл. підк. = 1")); }, kWaitMs) &&
+           QTest::qWaitFor([&] { return m_folder->offerRows(callsign) == 1; }, kWaitMs);
 }
 
 net::PortSlot& DriverSession::slotOf(int callsign) {
