@@ -3,6 +3,7 @@
 #include "core/operator.h"
 #include "orders/drivers_on_air.h"
 #include "orders/stand_table_refresh.h"
+#include "push/offer_timeout.h"
 
 namespace taxi {
 
@@ -28,8 +29,12 @@ Service::Service(Operator& op, QObject* parent)
                     services.op.showError(*error);
             },
         .keeper = {},
-        .offersPending = {},
-        .timeoutPass = {},
+        .offersPending = [this] { return connections.offersPending; },
+        .timeoutPass = [this] { withdrawExpiredOffers(services); },
+    });
+    reactions.setHooks({
+        .refreshStands = [this] { SPISOK_STOYANOK(services); },
+        .reloadOrderFlow = {},
     });
     connect(&log, &MonitoringLog::automaticSaveFailed, this,
             [this](const QString& error) { services.op.showError(error); });

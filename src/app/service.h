@@ -12,6 +12,7 @@
 #include "core/traffic_counters.h"
 #include "net/connection_service.h"
 #include "orders/stand_table.h"
+#include "push/event_reactions.h"
 
 #include <QObject>
 
@@ -52,6 +53,7 @@ public:
     Services services;
     net::ConnectionService connections{services, terminalCommands()};
     MainTimer timer1{runner};
+    EventReactions reactions{services};
 
 signals:
     // The program is to end with this exit status.
