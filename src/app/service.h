@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/terminal_commands.h"
+#include "core/callsign_lists.h"
 #include "core/data_module.h"
 #include "core/event_runner.h"
 #include "core/journal.h"
@@ -12,6 +13,7 @@
 #include "core/traffic_counters.h"
 #include "net/connection_service.h"
 #include "orders/stand_table.h"
+#include "push/order_flow.h"
 
 #include <QObject>
 
@@ -49,6 +51,8 @@ public:
     Journal journal{data};
     ServiceControl control;
     StandTable stands;
+    OrderFlow orderFlow;
+    CallsignLists callsignLists{settings};
     Services services;
     net::ConnectionService connections{services, terminalCommands()};
     MainTimer timer1{runner};
