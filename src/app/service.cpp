@@ -41,7 +41,7 @@ Service::Service(Operator& op, QObject* parent)
                 if (const auto error = log.writeTimeMark(QStringLiteral("."), QDateTime::currentDateTime()))
                     services.op.showError(*error);
             },
-        .keeper = {},
+        .keeper = [this] { keeper.run(); },
         .offersPending = {},
         .timeoutPass = {},
     });

@@ -13,9 +13,12 @@
 #include "core/traffic_counters.h"
 #include "net/connection_service.h"
 #include "orders/stand_table.h"
+#include "push/internet_keeper.h"
+#include "push/network_link.h"
 #include "push/order_flow.h"
 
 #include <QObject>
+#include <memory>
 
 namespace taxi {
 
@@ -53,6 +56,8 @@ public:
     StandTable stands;
     OrderFlow orderFlow;
     CallsignLists callsignLists{settings};
+    std::unique_ptr<NetworkLink> networkLink = makeNetworkLink();
+    InternetKeeper keeper{settings, *networkLink};
     Services services;
     net::ConnectionService connections{services, terminalCommands()};
     MainTimer timer1{runner};
