@@ -57,14 +57,18 @@ bool passesStandRules(DataModule& data, const Settings& settings, int callsign) 
     if (rows.size() != 1 || !settings.isOn(keys::OPEN_ZAM_PERSHIY_LIST))
         return true;
     const db::Row& own = rows.first();
-    const qint64 queueNumber = own[QStringLiteral("ZAD_AVTO_CHAS_ZAMOVL")].toInt64();
+    // A busy driver's row holds the time of his order there, not a queue number: he has no place in a queue.
+    const std::optional<int> queueNumber = parseInteger(own[QStringLiteral("ZAD_AVTO_CHAS_ZAMOVL")].toText());
+    if (!queueNumber)
+        return false;
     for (const db::Row& other :
          data.rizne
              .select({QStringLiteral("SELECT  ZAD_AVTO_CHAS_ZAMOVL  FROM ZADIANI_AVTO"),
                       QStringLiteral("WHERE (ZAD_AVTO_VULICA = ?) and (ZAD_AVTO_ZADIANIST = 0)")},
                      {own[QStringLiteral("ZAD_AVTO_VULICA")].toText()})
              .rows()) {
-        if (other.at(0).toInt64() < queueNumber)
+        const std::optional<int> otherNumber = parseInteger(other.at(0).toText());
+        if (otherNumber && *otherNumber < *queueNumber)
             return false;
     }
     return true;

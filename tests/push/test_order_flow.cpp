@@ -139,6 +139,16 @@ private slots:
         QVERIFY(m_phone->received().contains("<KilZam>4</KilZam>"));
     }
 
+    // A flow that cannot be built is shown to the operator; the service starts all the same.
+    void aFlowThatFailsAtStartUp() {
+        m_session = std::make_unique<DriverSession>(QMap<QString, QString>{
+            {QStringLiteral("SET_POTOK/OPEN_CHAS_POPERED_ZAM"), QStringLiteral("1")},
+            {QStringLiteral("SET_POTOK/CHAS_POPERED_ZAM"), QStringLiteral("двадцять")}});
+        QCOMPARE(m_session->op().errors.size(), 1);
+        QCOMPARE(service().orderFlow.count(), 0);
+        QVERIFY(!service().stands.entries().isEmpty());
+    }
+
     void whatTheFlowHolds_data() {
         QTest::addColumn<Switches>("switches");
         QTest::addColumn<QStringList>("numbers");
@@ -330,6 +340,10 @@ private slots:
         QTest::newRow("queue rule, at two stands")
             << queueRule << QStringList{atStation, aheadAtStation, QStringLiteral("11|Лікарня|0001")}
             << station << QByteArray("@VVZ[2002]@") << QStringLiteral("granted");
+        // What a grant leaves in the row: no queue number to compare, and no error for the operator.
+        QTest::newRow("queue rule, busy at a destination")
+            << queueRule << QStringList{QStringLiteral("11|Лікарня|10:30:00")} << QStringLiteral("Лікарня")
+            << QByteArray("@VVZ[2002]@") << QStringLiteral("refused");
         QTest::newRow("free rides run out") << limitRule << QStringList{atStation} << station
                                             << QByteArray("@VVZ[2002]@") << QStringLiteral("refused");
         QTest::newRow("free rides left") << limitRule << QStringList{atStation + QStringLiteral("|+")}
@@ -359,6 +373,7 @@ private slots:
         const QByteArray received = m_phone->receivedAfterQuiet(100);
         QCOMPARE(received.startsWith(kUpdateFlow), outcome == QStringLiteral("refused"));
         QCOMPARE(received.count('@'), outcome == QStringLiteral("refused") ? 2 : 1);
+        QCOMPARE(m_session->op().errors, QStringList());
 
         const bool heard = outcome != QStringLiteral("ignored");
         QCOMPARE(m_session->journal(kDriver),
