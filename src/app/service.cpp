@@ -4,18 +4,32 @@
 #include "orders/drivers_on_air.h"
 #include "orders/stand_table_refresh.h"
 #include "push/offer_timeout.h"
+#include "push/order_flow_refresh.h"
 
 namespace taxi {
 
 Service::Service(Operator& op, QObject* parent)
     : QObject(parent), runner(op, data),
-      control(settings, data, log, counters, op, runner), services{settings,    data,   log,     counters,
-                                                                   op,          runner, journal, control,
-                                                                   connections, stands} {
+      control(settings, data, log, counters, op, runner), services{settings,    data,   log,      counters,
+                                                                   op,          runner, journal,  control,
+                                                                   connections, stands, orderFlow} {
+    services.ordersInFlow = [this] {
+        return orderFlow.count();
+    };
     control.setHooks({
         .createPort = [this] { connections.CREATE_PORT(); },
         .dropListeners = [this] { connections.dropListeners(); },
-        .loadLists = [this] { SPISOK_STOYANOK(services); },
+        // The stand table and the order flow are built each on its own: one that fails leaves the other be.
+        .loadLists =
+            [this] {
+                for (void (*build)(Services&) : {&SPISOK_STOYANOK, &LIST_POTIK_ZAMOVLEN}) {
+                    try {
+                        build(services);
+                    } catch (...) {
+                        runner.reportCurrentException();
+                    }
+                }
+            },
         .stopMainTimer = [this] { timer1.stop(); },
     });
     connections.setHooks({
@@ -28,13 +42,17 @@ Service::Service(Operator& op, QObject* parent)
                 if (const auto error = log.writeTimeMark(QStringLiteral("."), QDateTime::currentDateTime()))
                     services.op.showError(*error);
             },
-        .keeper = {},
+        .keeper = [this] { keeper.run(); },
         .offersPending = [this] { return connections.offersPending; },
         .timeoutPass = [this] { withdrawExpiredOffers(services); },
     });
     reactions.setHooks({
         .refreshStands = [this] { SPISOK_STOYANOK(services); },
-        .reloadOrderFlow = {},
+        .reloadOrderFlow =
+            [this](bool tellFlowViewers) {
+                orderFlow.setPushFlag(tellFlowViewers ? OrderFlow::kPushOn : OrderFlow::kPushOff);
+                LIST_POTIK_ZAMOVLEN(services);
+            },
     });
     connect(&log, &MonitoringLog::automaticSaveFailed, this,
             [this](const QString& error) { services.op.showError(error); });

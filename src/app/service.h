@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/terminal_commands.h"
+#include "core/callsign_lists.h"
 #include "core/data_module.h"
 #include "core/event_runner.h"
 #include "core/journal.h"
@@ -13,8 +14,12 @@
 #include "net/connection_service.h"
 #include "orders/stand_table.h"
 #include "push/event_reactions.h"
+#include "push/internet_keeper.h"
+#include "push/network_link.h"
+#include "push/order_flow.h"
 
 #include <QObject>
+#include <memory>
 
 namespace taxi {
 
@@ -50,6 +55,10 @@ public:
     Journal journal{data};
     ServiceControl control;
     StandTable stands;
+    OrderFlow orderFlow;
+    CallsignLists callsignLists{settings};
+    std::unique_ptr<NetworkLink> networkLink = makeNetworkLink();
+    InternetKeeper keeper{settings, *networkLink};
     Services services;
     net::ConnectionService connections{services, terminalCommands()};
     MainTimer timer1{runner};

@@ -8,6 +8,7 @@
 #include "orders/stand_commands.h"
 #include "orders/status_snapshot.h"
 #include "orders/version_gate.h"
+#include "push/order_flow_commands.h"
 
 namespace taxi {
 
@@ -45,8 +46,8 @@ const net::CommandTable& terminalCommands() {
         row("@ZABRPAS(", M::Contains, &reportPassengersOnBoard),
         row("@ZAPIZNZAM(", M::Contains, &reportLateness),
         row("@ZVIT@", M::Equals, nullptr),
-        row("@LNZ@", M::Equals, nullptr),
-        row("@VVZ[", M::Contains, nullptr),
+        row("@LNZ@", M::Equals, &sendOrderFlow),
+        row("@VVZ[", M::Contains, &applyForFlowOrder),
         row("@MENUOPITUVAN@", M::Equals, &recordMenuNotice),
         row("@MENUMAIN@", M::Equals, &recordMenuNotice),
         row("@MENUPOTIK@", M::Equals, &recordMenuNotice),

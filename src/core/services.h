@@ -9,6 +9,7 @@ class EventRunner;
 class Journal;
 class MonitoringLog;
 class Operator;
+class OrderFlow;
 class ServiceControl;
 class Settings;
 class StandTable;
@@ -30,7 +31,8 @@ struct Services {
     ServiceControl& control;
     net::ConnectionService& connections;
     StandTable& stands;
-    // The number of orders in the order flow (Label39); the flow's model answers it once it exists.
+    OrderFlow& orderFlow;
+    // The number of orders in the order flow (Label39), for the subsystems that do not see the flow itself.
     std::function<int()> ordersInFlow = [] {
         return 0;
     };

@@ -1,6 +1,6 @@
 #include "net/connection_commands.h"
 
-#include "core/callsign_list.h"
+#include "core/callsign_lists.h"
 #include "core/data_module.h"
 #include "core/db/db_error.h"
 #include "core/integer_text.h"
@@ -103,7 +103,7 @@ void login(const RequestContext& context) {
         return;
     }
 
-    const bool debtor = isOnCallsignList(services.settings.text(keys::DODAT_DO_BORG), driver->callsign);
+    const bool debtor = CallsignList::debtors(services.settings).contains(driver->callsign);
     for (int k = 1; k <= connections.N(); ++k) {
         Listener& listener = connections.driverListener(k);
         if (listener.port() != *port)

@@ -1,6 +1,6 @@
 #include "orders/order_commands.h"
 
-#include "core/callsign_list.h"
+#include "core/callsign_lists.h"
 #include "core/data_module.h"
 #include "core/date_time_text.h"
 #include "core/journal.h"
@@ -37,12 +37,11 @@ QString orderLine(const QString& request, int orderNumber, int callsign) {
 
 // Past the allowed number of refusals on one connection, with the rule switched on, a driver who is not
 // yet a debtor becomes one.
-bool exceedsRefusalLimit(const Settings& settings, const net::PortSlot& slot) {
+bool exceedsRefusalLimit(Settings& settings, const net::PortSlot& slot) {
     if (!settings.isOn(keys::BORG_ZA_VIDMOVU))
         return false;
     const std::optional<int> limit = settings.number(keys::MAX_KIL_VIDMOV);
-    return limit && slot.refusalCount > *limit &&
-           !isOnCallsignList(settings.text(keys::DODAT_DO_BORG), slot.callsign);
+    return limit && slot.refusalCount > *limit && !CallsignList::debtors(settings).contains(slot.callsign);
 }
 
 // The driver is kept off the air: on the debtor list, which the operator saves to the settings file when
@@ -51,9 +50,7 @@ void makeDebtor(const net::RequestContext& context) {
     Services& services = context.services;
     const net::PortSlot& slot = context.slot();
     const int callsign = slot.callsign;
-    services.settings.setText(keys::DODAT_DO_BORG, services.settings.text(keys::DODAT_DO_BORG) +
-                                                       QLatin1Char('[') + QString::number(callsign) +
-                                                       QLatin1Char(']'));
+    CallsignList::debtors(services.settings).append(callsign);
     services.journal.writeJournal(callsign, slot.orderNumber, kDebtorJournal);
     services.data.rizne.execute(
         {QStringLiteral("INSERT INTO BL_VODII"),

@@ -1,6 +1,6 @@
 #include "orders/status_snapshot.h"
 
-#include "core/callsign_list.h"
+#include "core/callsign_lists.h"
 #include "core/data_module.h"
 #include "core/date_time_text.h"
 #include "core/settings.h"
@@ -81,8 +81,8 @@ void sendStatusSnapshot(const net::RequestContext& context) {
     reply += element(QStringLiteral("KodClient"), QString::number(slot.clientCode));
     reply += element(QStringLiteral("Status"), slot.orderStatus);
     reply += element(QStringLiteral("Dod"), context.encodeText(slot.orderExtra));
-    const bool flowAccess = settings.isOn(keys::DOSTUP_POTOK_ZAKAZ) ||
-                            isOnCallsignList(settings.text(keys::DODAT_DO_POTOK), slot.callsign);
+    const bool flowAccess =
+        settings.isOn(keys::DOSTUP_POTOK_ZAKAZ) || CallsignList::flowAccess(settings).contains(slot.callsign);
     reply += element(QStringLiteral("DostZam"), flowAccess ? QStringLiteral("1") : QStringLiteral("0"));
 
     data.tranzRizne.commitIfActive();

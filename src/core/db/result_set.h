@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/db/sql_value.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSharedPointer>
@@ -30,6 +32,9 @@ public:
     int toInt() const;
     // Null reads as empty; dates and times in the forms dd.mm.yyyy, hh:nn:ss, dd.mm.yyyy hh:nn:ss.
     QString toText() const { return m_text; }
+    // The value bound into another statement as it was read: NULL stays NULL instead of becoming an empty
+    // text, which a DATE or TIME column would refuse.
+    SqlValue toParameter() const { return isNull() ? SqlValue(nullptr) : SqlValue(m_text); }
 
 private:
     Field(Kind kind, QString text, qint64 integer)
