@@ -1,20 +1,50 @@
 #include "app/service.h"
 
 #include "core/operator.h"
+#include "core/setting_definitions.h"
 #include "orders/drivers_on_air.h"
 #include "orders/stand_table_refresh.h"
 
+#include <exception>
+#include <initializer_list>
+
 namespace taxi {
+
+namespace {
+
+// The lists of the start-up do not depend on each other: each loads even when one before it failed. The
+// first failure is thrown once all have run.
+void loadEach(std::initializer_list<std::function<void()>> loaders) {
+    std::exception_ptr firstFailure;
+    for (const std::function<void()>& load : loaders) {
+        try {
+            load();
+        } catch (...) {
+            if (!firstFailure)
+                firstFailure = std::current_exception();
+        }
+    }
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
+}
+
+} // namespace
 
 Service::Service(Operator& op, QObject* parent)
     : QObject(parent), runner(op, data),
       control(settings, data, log, counters, op, runner), services{settings,    data,   log,     counters,
                                                                    op,          runner, journal, control,
-                                                                   connections, stands} {
+                                                                   connections, stands, news} {
     control.setHooks({
         .createPort = [this] { connections.CREATE_PORT(); },
         .dropListeners = [this] { connections.dropListeners(); },
-        .loadLists = [this] { SPISOK_STOYANOK(services); },
+        .loadLists =
+            [this] {
+                loadEach({
+                    [this] { SPISOK_STOYANOK(services); },
+                    [this] { showIfError(news.OPEN_LIST_NEWS(settings.text(keys::FILE_NEWS))); },
+                });
+            },
         .stopMainTimer = [this] { timer1.stop(); },
     });
     connections.setHooks({
@@ -54,6 +84,19 @@ void Service::saveSettings() {
         if (const auto error = settings.save(ServiceControl::kSettingsFile))
             services.op.showError(*error);
     });
+}
+
+void Service::showIfError(const std::optional<QString>& error) {
+    if (error)
+        services.op.showError(*error);
+}
+
+void Service::reloadNews() {
+    runner.run([this] { showIfError(news.reload()); });
+}
+
+void Service::openNewsFile() {
+    runner.run([this] { showIfError(news.openFile()); });
 }
 
 bool Service::requestClose() {

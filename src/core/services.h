@@ -8,6 +8,7 @@ class DataModule;
 class EventRunner;
 class Journal;
 class MonitoringLog;
+class NewsText;
 class Operator;
 class ServiceControl;
 class Settings;
@@ -30,6 +31,7 @@ struct Services {
     ServiceControl& control;
     net::ConnectionService& connections;
     StandTable& stands;
+    NewsText& news;
     // The number of orders in the order flow (Label39); the flow's model answers it once it exists.
     std::function<int()> ordersInFlow = [] {
         return 0;
