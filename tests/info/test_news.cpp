@@ -66,6 +66,18 @@ private slots:
     }
     void cleanupTestCase() { m_session.reset(); }
 
+    // The news does not depend on the stand table: a map that cannot be read is reported, the news loads.
+    void loadedWhenTheStandTableFails() {
+        ServiceFolder folder;
+        folder.writeSettings({{QStringLiteral("GPRS_TAXI/FILE_NEWS"),
+                               m_startUpFolder.filePath(QStringLiteral("news-at-start.txt"))}});
+        folder.createSettingsDatabase();
+        folder.dispatcherExecute({QStringLiteral("ALTER TABLE KARTA_MISTA DROP KOORD_KART_MISTA_PIDPIS")});
+        RunningService service(folder, false);
+        QCOMPARE(service->news.lines(), QStringList{QStringLiteral("Ранкова новина")});
+        QCOMPARE(service.op().errors.size(), 1);
+    }
+
     void loadedAtStartUp() {
         QCOMPARE(askForNews(), "<DataNews><#1>" + encoded(QStringLiteral("Ранкова новина")) +
                                    "</#1><Kil>1</Kil></DataNews>@");
