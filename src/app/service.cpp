@@ -1,34 +1,55 @@
 #include "app/service.h"
 
 #include "core/operator.h"
+#include "core/setting_definitions.h"
 #include "orders/drivers_on_air.h"
 #include "orders/stand_table_refresh.h"
 #include "push/offer_timeout.h"
 #include "push/order_flow_refresh.h"
 
+#include <exception>
+#include <initializer_list>
+
 namespace taxi {
+
+namespace {
+
+// The lists of the start-up do not depend on each other: each loads even when one before it failed. The
+// first failure is thrown once all have run.
+void loadEach(std::initializer_list<std::function<void()>> loaders) {
+    std::exception_ptr firstFailure;
+    for (const std::function<void()>& load : loaders) {
+        try {
+            load();
+        } catch (...) {
+            if (!firstFailure)
+                firstFailure = std::current_exception();
+        }
+    }
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
+}
+
+} // namespace
 
 Service::Service(Operator& op, QObject* parent)
     : QObject(parent), runner(op, data),
-      control(settings, data, log, counters, op, runner), services{settings,    data,   log,      counters,
-                                                                   op,          runner, journal,  control,
-                                                                   connections, stands, orderFlow} {
+      control(settings, data, log, counters, op, runner), services{settings,    data,   log,       counters,
+                                                                   op,          runner, journal,   control,
+                                                                   connections, stands, orderFlow, news} {
     services.ordersInFlow = [this] {
         return orderFlow.count();
     };
     control.setHooks({
         .createPort = [this] { connections.CREATE_PORT(); },
         .dropListeners = [this] { connections.dropListeners(); },
-        // The stand table and the order flow are built each on its own: one that fails leaves the other be.
         .loadLists =
             [this] {
-                for (void (*build)(Services&) : {&SPISOK_STOYANOK, &LIST_POTIK_ZAMOVLEN}) {
-                    try {
-                        build(services);
-                    } catch (...) {
-                        runner.reportCurrentException();
-                    }
-                }
+                loadEach({
+                    [this] { SPISOK_STOYANOK(services); },
+                    [this] { LIST_POTIK_ZAMOVLEN(services); },
+                    [this] { showIfError(news.OPEN_LIST_NEWS(settings.text(keys::FILE_NEWS))); },
+                });
             },
         .stopMainTimer = [this] { timer1.stop(); },
     });
@@ -77,6 +98,19 @@ void Service::saveSettings() {
         if (const auto error = settings.save(ServiceControl::kSettingsFile))
             services.op.showError(*error);
     });
+}
+
+void Service::showIfError(const std::optional<QString>& error) {
+    if (error)
+        services.op.showError(*error);
+}
+
+void Service::reloadNews() {
+    runner.run([this] { showIfError(news.reload()); });
+}
+
+void Service::openNewsFile() {
+    runner.run([this] { showIfError(news.openFile()); });
 }
 
 bool Service::requestClose() {

@@ -11,6 +11,7 @@
 #include "core/services.h"
 #include "core/settings.h"
 #include "core/traffic_counters.h"
+#include "info/news.h"
 #include "net/connection_service.h"
 #include "orders/stand_table.h"
 #include "push/event_reactions.h"
@@ -44,6 +45,9 @@ public:
     void shutDown();
     // The settings page's save button: asks first, then writes SETSERVER.INI.
     void saveSettings();
+    // The news page's buttons: reload the news from NEWS.TXT; open NEWS.TXT in the editor.
+    void reloadNews();
+    void openNewsFile();
     // Runs one operator action as an event of its own.
     void runAction(const std::function<void()>& action) { runner.run(action); }
 
@@ -59,6 +63,7 @@ public:
     CallsignLists callsignLists{settings};
     std::unique_ptr<NetworkLink> networkLink = makeNetworkLink();
     InternetKeeper keeper{settings, *networkLink};
+    NewsText news;
     Services services;
     net::ConnectionService connections{services, terminalCommands()};
     MainTimer timer1{runner};
@@ -67,6 +72,9 @@ public:
 signals:
     // The program is to end with this exit status.
     void endRequested(int exitStatus);
+
+private:
+    void showIfError(const std::optional<QString>& error);
 };
 
 } // namespace taxi

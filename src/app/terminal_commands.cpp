@@ -1,6 +1,10 @@
 #include "app/terminal_commands.h"
 
+#include "info/daily_report.h"
 #include "info/menu_notices.h"
+#include "info/messages.h"
+#include "info/news.h"
+#include "info/polls.h"
 #include "net/connection_commands.h"
 #include "orders/driver_alerts.h"
 #include "orders/order_commands.h"
@@ -20,13 +24,13 @@ const net::CommandTable& terminalCommands() {
     };
     static const net::CommandTable table{
         row("@S@", M::Equals, &sendStandTable),
-        row("@LISTOPITUVAN@", M::Equals, nullptr),
-        row("@PITAN[", M::Contains, nullptr),
-        row("@VidVid[(", M::Contains, nullptr),
-        row("@OSOBPOVREADE@", M::Equals, nullptr),
-        row("@OSOBPOV@", M::Equals, nullptr),
-        row("@SKARGA(", M::Contains, nullptr),
-        row("@NEWS@", M::Equals, nullptr),
+        row("@LISTOPITUVAN@", M::Equals, &sendOpenPolls),
+        row("@PITAN[", M::Contains, &sendPollQuestion),
+        row("@VidVid[(", M::Contains, &storePollAnswer),
+        row("@OSOBPOVREADE@", M::Equals, &markMessagesRead),
+        row("@OSOBPOV@", M::Equals, &sendPersonalMessages),
+        row("@SKARGA(", M::Contains, &storeComplaint),
+        row("@NEWS@", M::Equals, &sendNews),
         row("@OC(", M::Contains, &net::login, false),
         row("@CLOSE@", M::Equals, &net::closePort),
         row("@EXIT@", M::Equals, &net::leaveAir),
@@ -45,7 +49,7 @@ const net::CommandTable& terminalCommands() {
         row("@ZVIN(", M::Contains, &askToCallPassengers),
         row("@ZABRPAS(", M::Contains, &reportPassengersOnBoard),
         row("@ZAPIZNZAM(", M::Contains, &reportLateness),
-        row("@ZVIT@", M::Equals, nullptr),
+        row("@ZVIT@", M::Equals, &sendDailyReport),
         row("@LNZ@", M::Equals, &sendOrderFlow),
         row("@VVZ[", M::Contains, &applyForFlowOrder),
         row("@MENUOPITUVAN@", M::Equals, &recordMenuNotice),

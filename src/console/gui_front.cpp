@@ -6,7 +6,9 @@
 #include "core/single_instance.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QTimer>
+#include <QUrl>
 
 namespace taxi {
 
@@ -22,6 +24,9 @@ int runGuiFront(SingleInstance& instance, bool pressStart) {
     }
     Service service(op);
     MainWindow window(service);
+    // The desktop's "open" action; the service does not wait for the editor.
+    service.news.setEditorOpener(
+        [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
 
     // The program ends when the main window closes or the service says so, never because some other
     // window (the error window) happened to be the last one open.

@@ -1,5 +1,9 @@
 #include "core/integer_text.h"
 
+#include "core/db/db_error.h"
+
+#include <QString>
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -65,6 +69,14 @@ bool isDecimalNumeral(QStringView text) {
         rest = rest.sliced(1);
     return !rest.isEmpty() &&
            std::all_of(rest.begin(), rest.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
+}
+
+std::optional<int> statementNumber(QStringView text) {
+    if (const std::optional<int> number = parseInteger(text))
+        return number;
+    if (isDecimalNumeral(text))
+        return std::nullopt;
+    throw db::DbError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
 } // namespace taxi

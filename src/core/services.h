@@ -8,6 +8,7 @@ class DataModule;
 class EventRunner;
 class Journal;
 class MonitoringLog;
+class NewsText;
 class Operator;
 class OrderFlow;
 class ServiceControl;
@@ -32,6 +33,7 @@ struct Services {
     net::ConnectionService& connections;
     StandTable& stands;
     OrderFlow& orderFlow;
+    NewsText& news;
     // The number of orders in the order flow (Label39), for the subsystems that do not see the flow itself.
     std::function<int()> ordersInFlow = [] {
         return 0;

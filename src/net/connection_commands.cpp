@@ -81,13 +81,9 @@ void login(const RequestContext& context) {
 
     bool ok = false;
     const QString portText = copyBetween(context.request, QStringLiteral("("), QStringLiteral(")"));
-    const std::optional<int> port = parseInteger(portText);
-    if (!port) {
-        // A number too long for any record's port matches none, like a wrong password.
-        if (isDecimalNumeral(portText))
-            return;
-        throw db::DbError(QStringLiteral("'%1' is not a valid integer value").arg(portText));
-    }
+    const std::optional<int> port = statementNumber(portText);
+    if (!port)
+        return; // a number too long for any record's port matches none, like a wrong password
     const QString password = copyBetween(context.request, QStringLiteral("["), QStringLiteral("]"));
 
     const std::optional<Driver> driver = findConnectionRecord(data, *port, password);

@@ -50,6 +50,10 @@ QString extractBetween(const QString& text, const QString& open, const QString& 
     return text.mid(openIndex + open.size(), count);
 }
 
+QString element(const QString& tag, const QString& value) {
+    return QLatin1Char('<') + tag + QLatin1Char('>') + value + QStringLiteral("</") + tag + QLatin1Char('>');
+}
+
 QByteArray decodeBase64Loosely(QStringView text) {
     QByteArray bytes;
     bytes.reserve(text.size() * 3 / 4);

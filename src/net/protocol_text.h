@@ -18,6 +18,9 @@ QString copyBetween(const QString& text, const QString& open, const QString& clo
 // missing or the closing mark comes first.
 QString extractBetween(const QString& text, const QString& open, const QString& close);
 
+// One element of a reply: "<" tag ">" value "</" tag ">".
+QString element(const QString& tag, const QString& value);
+
 // Base64 read the forgiving way the terminals' text has always been read: characters outside the
 // alphabet are skipped, a fill mark ends the data, a last group of fewer than four values is dropped.
 QByteArray decodeBase64Loosely(QStringView text);

@@ -4,16 +4,15 @@
 #include "core/data_module.h"
 #include "core/date_time_text.h"
 #include "core/settings.h"
+#include "net/protocol_text.h"
 #include "net/request_context.h"
 #include "orders/stand_table.h"
 
 namespace taxi {
 
-namespace {
+using net::element;
 
-QString element(const QString& tag, const QString& value) {
-    return QLatin1Char('<') + tag + QLatin1Char('>') + value + QStringLiteral("</") + tag + QLatin1Char('>');
-}
+namespace {
 
 // Each stand the driver is at as the table shows it (name and queue), joined by "^"; "[]{}" when he
 // is in the pool or holds an order.

@@ -1,5 +1,7 @@
 #include "core/integer_text.h"
 
+#include "core/db/db_error.h"
+
 #include <QTest>
 
 using namespace taxi;
@@ -11,6 +13,8 @@ class IntegerTextTest : public QObject {
 private slots:
     void readsIntegers_data();
     void readsIntegers();
+    void statementNumbers_data();
+    void statementNumbers();
 };
 
 void IntegerTextTest::readsIntegers_data() {
@@ -51,6 +55,32 @@ void IntegerTextTest::readsIntegers() {
     QCOMPARE(parsed.has_value(), isNumber);
     if (isNumber)
         QCOMPARE(*parsed, value);
+}
+
+// What a statement would make of a request's number: a value, a match for nothing, or an error.
+void IntegerTextTest::statementNumbers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("outcome");
+
+    QTest::newRow("number") << QStringLiteral(" 9 ") << QStringLiteral("9");
+    QTest::newRow("numeral beyond 32 bits")
+        << QStringLiteral("99999999999") << QStringLiteral("matches nothing");
+    QTest::newRow("letters") << QStringLiteral("9 OR 1=1") << QStringLiteral("error");
+    QTest::newRow("empty") << QString() << QStringLiteral("error");
+}
+
+void IntegerTextTest::statementNumbers() {
+    QFETCH(QString, text);
+    QFETCH(QString, outcome);
+
+    QString result;
+    try {
+        const std::optional<int> number = statementNumber(text);
+        result = number ? QString::number(*number) : QStringLiteral("matches nothing");
+    } catch (const db::DbError&) {
+        result = QStringLiteral("error");
+    }
+    QCOMPARE(result, outcome);
 }
 
 QTEST_GUILESS_MAIN(IntegerTextTest)

@@ -1,5 +1,7 @@
 #include "support/fake_terminal.h"
 
+#include "core/text_codec.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTest>
@@ -72,6 +74,10 @@ void sendLogin(quint16 mainPort, quint16 driverPort, const QString& password) {
     phone.send(QStringLiteral("@OC(%1)[%2]@").arg(driverPort).arg(password).toUtf8());
     QTest::qWait(50);
     phone.disconnect();
+}
+
+QByteArray terminalText(const QString& text) {
+    return toWin1251(text).toBase64();
 }
 
 } // namespace taxi::test

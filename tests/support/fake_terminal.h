@@ -29,6 +29,9 @@ private:
     QByteArray m_received;
 };
 
+// Free text as a terminal sends it: Base64 of the text's Windows-1251 bytes, the form the service reads.
+QByteArray terminalText(const QString& text);
+
 // Logs in on the main port: a connection that sends the login request and hangs up.
 void sendLogin(quint16 mainPort, quint16 driverPort, const QString& password);
 
