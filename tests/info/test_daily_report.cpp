@@ -39,6 +39,7 @@ private:
 private slots:
     void initTestCase() {
         m_session = std::make_unique<DriverSession>();
+        QVERIFY(m_session->start());
         QVERIFY(m_session->bind(m_phone12, 12));
         QVERIFY(m_session->bind(m_phone15, 15));
         // On the air: 12 connected and at a stand, 15 without the connection mark.

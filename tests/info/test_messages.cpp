@@ -2,7 +2,6 @@
 #include "core/settings.h"
 #include "core/text_codec.h"
 #include "support/driver_session.h"
-#include "support/drivers_on_stands.h"
 
 #include <QTest>
 
@@ -72,6 +71,7 @@ private:
 private slots:
     void initTestCase() {
         m_session = std::make_unique<DriverSession>();
+        QVERIFY(m_session->start());
         QVERIFY(m_session->bind(m_sender, kSender));
         QVERIFY(m_session->bind(m_reader, kReader));
         folder().dispatcherExecute(

@@ -3,7 +3,6 @@
 #include "core/text_codec.h"
 #include "info/news.h"
 #include "support/driver_session.h"
-#include "support/drivers_on_stands.h"
 #include "support/working_folder.h"
 
 #include <QDir>
@@ -60,8 +59,9 @@ private slots:
         // FILE_NEWS names the start-up file; the buttons work with NEWS.TXT.
         const QString startUpFile = m_startUpFolder.filePath(QStringLiteral("news-at-start.txt"));
         writeFile(startUpFile, toWin1251(QStringLiteral("Ранкова новина\r\n")));
-        m_session = std::make_unique<DriverSession>(
-            QMap<QString, QString>{{QStringLiteral("GPRS_TAXI/FILE_NEWS"), startUpFile}});
+        m_session = std::make_unique<DriverSession>();
+        QVERIFY(
+            m_session->start(QMap<QString, QString>{{QStringLiteral("GPRS_TAXI/FILE_NEWS"), startUpFile}}));
         QVERIFY(m_session->bind(m_phone, kDriver));
     }
     void cleanupTestCase() { m_session.reset(); }

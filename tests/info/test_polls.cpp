@@ -1,6 +1,5 @@
 #include "app/service.h"
 #include "support/driver_session.h"
-#include "support/drivers_on_stands.h"
 
 #include <QTest>
 
@@ -95,6 +94,7 @@ private:
 private slots:
     void initTestCase() {
         m_session = std::make_unique<DriverSession>();
+        QVERIFY(m_session->start());
         QVERIFY(m_session->bind(m_phone, kDriver));
     }
     void cleanupTestCase() { m_session.reset(); }

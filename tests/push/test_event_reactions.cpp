@@ -81,8 +81,9 @@ private:
 
 private slots:
     void initTestCase() {
-        m_session = std::make_unique<DriverSession>(
-            QMap<QString, QString>{{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), QStringLiteral("СТОЯНКА")}});
+        m_session = std::make_unique<DriverSession>();
+        QVERIFY(m_session->start(
+            QMap<QString, QString>{{QStringLiteral("GPRS_TAXI/NAME_STOYANKA"), QStringLiteral("СТОЯНКА")}}));
         QVERIFY(m_session->bind(m_phone11, 11));
         QVERIFY(m_session->bind(m_phone12, 12));
         showMenu(m_phone12, "@MENUMAIN@");

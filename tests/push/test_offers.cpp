@@ -2,7 +2,6 @@
 #include "net/port_slot.h"
 #include "push/offer_timeout.h"
 #include "support/driver_session.h"
-#include "support/drivers_on_stands.h"
 
 #include <QTest>
 
@@ -37,8 +36,9 @@ private:
     ServiceFolder& folder() { return m_session->folder(); }
 
     void start(const QString& confirmationSeconds) {
-        m_session = std::make_unique<DriverSession>(
-            QMap<QString, QString>{{QStringLiteral("GPRS_TAXI/CHAS_ZN_SEK"), confirmationSeconds}});
+        m_session = std::make_unique<DriverSession>();
+        QVERIFY(m_session->start(
+            QMap<QString, QString>{{QStringLiteral("GPRS_TAXI/CHAS_ZN_SEK"), confirmationSeconds}}));
         m_phone = std::make_unique<FakeTerminal>();
         QVERIFY(m_session->bind(*m_phone, kDriver));
     }
