@@ -273,6 +273,30 @@ private slots:
         QCOMPARE(m_session->op().errors.size(), errorsBefore + 1);
         QCOMPARE(m_session->linesContaining(kGeneralLine).size(), linesBefore);
     }
+
+    // The whole road of a message between drivers: stored by the sender's request, announced to the
+    // reader's terminal by the database's event, read by his next request.
+    void messageBetweenDriversReachesTheReadersTerminal() {
+        m_session->service().settings.setOn(keys::OBMIN_POVID_MIZH_VODIYAMI, true);
+        const qsizetype before = m_reader.received().count('@');
+        m_reader.send("@MENUMAIN@");
+        QVERIFY(QTest::qWaitFor(
+            [&] { return m_session->slotOf(kReader).currentMenu == QStringLiteral("MAIN"); }));
+
+        complain("@SKARGA(" + terminalText(QStringLiteral(".12")) + "~" +
+                 terminalText(QStringLiteral("Чекаю на вокзалі")) + ")@");
+
+        QVERIFY(m_reader.waitForReplies(int(before) + 1, 10000));
+        QVERIFY(m_reader.received().endsWith("<Action>InsertPersonalMsg</Action>@"));
+        m_reader.send("@OSOBPOV@");
+        QVERIFY(m_reader.waitForReplies(int(before) + 2));
+        const QByteArray reply = m_reader.received();
+        const qsizetype start =
+            reply.lastIndexOf("<DataPersonalMsg>") + qsizetype(strlen("<DataPersonalMsg>"));
+        const QByteArray listing = reply.mid(start, reply.lastIndexOf("</DataPersonalMsg>") - start);
+        QVERIFY(
+            QString::fromUtf8(QByteArray::fromBase64(listing)).contains(QStringLiteral("Чекаю на вокзалі")));
+    }
 };
 
 QTEST_GUILESS_MAIN(MessagesTest)
