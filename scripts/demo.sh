@@ -37,11 +37,15 @@ PASS=$password
 [GPRS_TAXI]
 PORT_SERVER=$main_port
 NAME_STOYANKA=СТОЯНКА
+CHAS_ZN_SEK=10
+FILE_NEWS=$demo/NEWS.TXT
 [SET_DYI_VODIY]
 VHID_V_SYSTEM=1
 VIHID_Z_SYSTEM=1
 INI
 iconv -f UTF-8 -t WINDOWS-1251 "$demo/SETSERVER.INI" > "$demo/SETSERVER.tmp" && mv "$demo/SETSERVER.tmp" "$demo/SETSERVER.INI"
+printf 'З понеділка діє новий тариф по місту.\r\n\r\nНа вокзалі ремонт: стоянка біля другого входу.\r\n' |
+  iconv -f UTF-8 -t WINDOWS-1251 > "$demo/NEWS.TXT"
 
 # The first start creates TAXI_GPRS.FDB and waits; the connection records are then added by hand,
 # as the operator would on the records page.
@@ -110,6 +114,62 @@ dispatcher_sql <<SQL
 SELECT ZAMOVL_NUMBER, ZAMOVL_NOMER_KLIENT, ZAMOVL_POCHAT_PUNKT, ZAMOVL_POZIVNIY, ZAMOVL_STATUS_ZAMOVL
   FROM ZAMOVLENNIA WHERE ZAMOVL_PRIYOM_ZAMOVL = 'GPRS';
 SELECT KLIENT_NOMER, KLIENT_KIL_VIKLIK, KLIENT_KIL_FREE_VIKLIK FROM KLIENT WHERE KLIENT_NOMER = 1;
+SQL
+
+# What a dispatcher's program does to give an order to a driver: the order and the driver's row name each
+# other, and the offer row is marked last. The database's event brings it to the terminal.
+offer() { # offer ORDER_START_POINT
+  dispatcher_sql <<SQL
+UPDATE ZAMOVLENNIA SET ZAMOVL_POZIVNIY = 11, ZAMOVL_FIO_TAXI = 'Коваленко Петро Іванович',
+  ZAMOVL_ROZDACHA_ZAMOVL = 'Оксана', ZAMOVL_CHAS_PRIYOM_VODIY = '5 хв' WHERE ZAMOVL_POCHAT_PUNKT = '$1';
+UPDATE ZADIANI_AVTO SET ZAD_AVTO_ZADIANIST = 1,
+  ZAD_AVTO_NOMER_ZAMOVL = (SELECT ZAMOVL_NUMBER FROM ZAMOVLENNIA WHERE ZAMOVL_POCHAT_PUNKT = '$1')
+  WHERE ZAD_AVTO_POZIVNIY = 11;
+COMMIT;
+UPDATE REFLESH_DANI_VODIY_GPRS SET REFLESH_VODIY_ZAMOV = '+', REFLESH_VODIY_DATETIME = LOCALTIMESTAMP,
+  REFLESH_VODIY_NZ = (SELECT ZAMOVL_NUMBER FROM ZAMOVLENNIA WHERE ZAMOVL_POCHAT_PUNKT = '$1')
+  WHERE REFLESH_VODIY_POZ = 11;
+COMMIT;
+SQL
+}
+orders() {
+  dispatcher_sql <<SQL
+SELECT ZAMOVL_NUMBER, ZAMOVL_POCHAT_PUNKT, ZAMOVL_POZIVNIY, ZAMOVL_STATUS_ZAMOVL FROM ZAMOVLENNIA
+  WHERE ZAMOVL_PRIYOM_ZAMOVL <> 'GPRS';
+SQL
+}
+
+echo "== a dispatcher offers him the order from вул. Соборна, 14; he reads it, accepts it and completes it"
+offer 'вул. Соборна, 14'
+sleep 2
+echo "@PZ7@" >&3
+sleep 2
+echo "@PRZ@" >&3
+sleep 1
+echo "@ZKZ@" >&3
+sleep 3
+orders
+echo "== a second offer (from Центральний ринок) he leaves unanswered: after 10 s it goes back to the flow"
+offer 'Центральний ринок'
+sleep 14
+orders
+dispatcher_sql <<SQL
+SELECT DYA_VODIY_GPRS_DYA, DYA_VODIY_GPRS_NZ FROM DYA_VODIY_GPRS WHERE DYA_VODIY_GPRS_POZ = 11
+  ORDER BY DYA_VODIY_GPRS_NP;
+SQL
+
+echo "== the driver reads the news, his messages and the day's report, and answers the open poll"
+echo "@NEWS@" >&3
+echo "@OSOBPOV@" >&3
+echo "@OSOBPOVREADE@" >&3
+echo "@ZVIT@" >&3
+echo "@LISTOPITUVAN@" >&3
+echo "@PITAN[1]@" >&3
+sleep 2
+echo "@VidVid[(1){0KLQsNC6}]@" >&3
+sleep 5 # the terminal waits for a reply that an answer never gets
+dispatcher_sql <<SQL
+SELECT OP_NUMBER, OP_STATUS, OP_MAIN_NUM, OP_POZ, OP_TEXT_VID FROM OPITUVANNYA_VODIY WHERE OP_STATUS = 'V';
 SQL
 exec 3>&-
 wait "$terminal"
