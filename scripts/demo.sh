@@ -167,12 +167,12 @@ echo "@LISTOPITUVAN@" >&3
 echo "@PITAN[1]@" >&3
 sleep 2
 echo "@VidVid[(1){0KLQsNC6}]@" >&3
-sleep 5 # the terminal waits for a reply that an answer never gets
+exec 3>&-
+wait "$terminal"
+echo "== his answer to the poll, as the dispatchers' programs read it:"
 dispatcher_sql <<SQL
 SELECT OP_NUMBER, OP_STATUS, OP_MAIN_NUM, OP_POZ, OP_TEXT_VID FROM OPITUVANNYA_VODIY WHERE OP_STATUS = 'V';
 SQL
-exec 3>&-
-wait "$terminal"
 sleep 1
 echo "== the terminal has gone: its marks are gone too (the driver stays on the air):"
 marks
