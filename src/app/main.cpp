@@ -9,7 +9,7 @@
 #include <QDir>
 #include <memory>
 
-#include "console/gui_front.h"
+#include "app/gui_front.h"
 
 namespace {
 

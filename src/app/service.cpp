@@ -113,6 +113,38 @@ void Service::openNewsFile() {
     runner.run([this] { showIfError(news.openFile()); });
 }
 
+void Service::saveMonitoring() {
+    // The working folder, as for the automatic save at the time mark.
+    runner.run([this] { showIfError(log.save(QStringLiteral("."), QDateTime::currentDateTime())); });
+}
+
+void Service::clearMonitoring() {
+    runner.run([this] { log.clear(); });
+}
+
+bool Service::confirmCallsignList(CallsignListPage& page) {
+    bool closing = false;
+    runner.run([&] { closing = page.confirm(services.op, ServiceControl::kSettingsFile); });
+    return closing;
+}
+
+ConsoleParts Service::consoleParts() {
+    return {
+        .models = {settings, log, counters, control, stands, orderFlow, news, callsignLists, keeper},
+        .commands = {
+            .pressStartStop = [this] { pressStartStop(); },
+            .requestClose = [this] { return requestClose(); },
+            .clearMonitoring = [this] { clearMonitoring(); },
+            .saveMonitoring = [this] { saveMonitoring(); },
+            .saveSettings = [this] { saveSettings(); },
+            .reloadNews = [this] { reloadNews(); },
+            .openNewsFile = [this] { openNewsFile(); },
+            .inform = [this](const QString& message) { services.op.inform(message); },
+            .confirmCallsignList = [this](CallsignListPage& page) { return confirmCallsignList(page); },
+        },
+    };
+}
+
 bool Service::requestClose() {
     bool closing = false;
     runner.run([&] { closing = control.requestClose(); });

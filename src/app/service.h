@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/terminal_commands.h"
+#include "console/console_parts.h"
 #include "core/callsign_lists.h"
 #include "core/data_module.h"
 #include "core/event_runner.h"
@@ -48,6 +49,13 @@ public:
     // The news page's buttons: reload the news from NEWS.TXT; open NEWS.TXT in the editor.
     void reloadNews();
     void openNewsFile();
+    // The monitoring page's buttons: save the log into the working folder and clear it; clear it.
+    void saveMonitoring();
+    void clearMonitoring();
+    // The lists dialog's confirm button: asks, then saves the page's list. True when the dialog closes.
+    bool confirmCallsignList(CallsignListPage& page);
+    // The models and commands the window is built over.
+    ConsoleParts consoleParts();
     // Runs one operator action as an event of its own.
     void runAction(const std::function<void()>& action) { runner.run(action); }
 

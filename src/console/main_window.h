@@ -1,10 +1,14 @@
 #pragma once
 
+#include "console/console_parts.h"
+
 #include <QWidget>
+
+class QTabWidget;
 
 namespace taxi {
 
-class Service;
+class CallsignListsDialog;
 
 // The operator's window: the header band over the page control PageControl1.
 class MainWindow : public QWidget {
@@ -15,7 +19,7 @@ public:
                        "\"Korvent - TAXI\"");
     static constexpr QSize kSize{1000, 623};
 
-    explicit MainWindow(Service& service, QWidget* parent = nullptr);
+    explicit MainWindow(ConsoleParts parts, QWidget* parent = nullptr);
 
     // The program is ending on the service's own decision: close without asking the service again.
     void closeForEnd();
@@ -28,7 +32,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    Service& m_service;
+    void showSettingsPageWhileStopped();
+
+    const ConsoleParts m_parts;
+    QTabWidget* m_pages;
+    int m_settingsPage = -1;
+    CallsignListsDialog* m_lists;
     bool m_ending = false;
 };
 

@@ -2,11 +2,9 @@
 
 #include <QWidget>
 
-class QPlainTextEdit;
-
 namespace taxi {
 
-class Service;
+struct ConsoleParts;
 
 // The page "  ПРОЦЕС  ПІДКЛЮЧЕННЯ  ": the monitoring log Memo1 with its clear and save buttons.
 class MonitoringPage : public QWidget {
@@ -14,13 +12,7 @@ class MonitoringPage : public QWidget {
 public:
     static inline const QString kCaption = QStringLiteral("  ПРОЦЕС  ПІДКЛЮЧЕННЯ  ");
 
-    explicit MonitoringPage(Service& service, QWidget* parent = nullptr);
-
-private:
-    void saveLog();
-
-    Service& m_service;
-    QPlainTextEdit* m_memo;
+    MonitoringPage(const ConsoleParts& parts, QWidget* parent = nullptr);
 };
 
 } // namespace taxi

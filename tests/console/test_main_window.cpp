@@ -1,6 +1,6 @@
+#include "app/gui_front.h"
 #include "app/service.h"
 #include "console/error_window.h"
-#include "console/gui_front.h"
 #include "console/gui_operator.h"
 #include "console/main_window.h"
 #include "core/date_time_text.h"
@@ -132,7 +132,7 @@ private slots:
         m_workingFolder = std::make_unique<test::WorkingFolder>(m_folder->path());
         m_operator = std::make_unique<test::ScriptedOperator>();
         m_service = std::make_unique<Service>(*m_operator);
-        m_window = std::make_unique<MainWindow>(*m_service);
+        m_window = std::make_unique<MainWindow>(m_service->consoleParts());
     }
 
     void cleanup() {
@@ -159,7 +159,6 @@ private slots:
                  qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
 
         auto* pages = child<QTabWidget>(window, QStringLiteral("PageControl1"));
-        QCOMPARE(pages->count(), 1);
         QCOMPARE(pages->tabText(0), QStringLiteral("  ПРОЦЕС  ПІДКЛЮЧЕННЯ  "));
 
         auto* status = child<QLabel>(window, QStringLiteral("Label5"));
@@ -269,14 +268,20 @@ private slots:
         folder.createSettingsDatabase();
         test::RunningService running(folder, false);
         QVERIFY2(running->data.bothConnected(), qPrintable(running.op().errors.join(QLatin1Char('\n'))));
-        MainWindow window(*running);
+        MainWindow window(running->consoleParts());
         window.show();
         auto* status = child<QLabel>(window, QStringLiteral("Label5"));
         auto* startStop = child<QToolButton>(window, QStringLiteral("SpeedButton1"));
+        auto* pages = child<QTabWidget>(window, QStringLiteral("PageControl1"));
+        const int settingsPage = pages->count() - 1;
+        QCOMPARE(pages->tabText(settingsPage), QStringLiteral("  НАЛАШТУВАННЯ  ЗВЯЗКУ  "));
+        QVERIFY(pages->isTabVisible(settingsPage));
         running->counters.addIncoming(77);
 
         startStop->click();
         QCOMPARE(status->text(), kStatusOn);
+        // Settings change only while the distribution is off.
+        QVERIFY(!pages->isTabVisible(settingsPage));
         QCOMPARE(textColour(status), QColor(Qt::red));
         QCOMPARE(child<QLabel>(window, QStringLiteral("Label17"))->text(), QStringLiteral("0"));
 
@@ -291,6 +296,7 @@ private slots:
         QCOMPARE(running.op().questions, (QStringList{kConfirmStop, kConfirmStop}));
         QCOMPARE(status->text(), kStatusOff);
         QCOMPARE(textColour(status), QColor(Qt::blue));
+        QVERIFY(pages->isTabVisible(settingsPage));
 
         QVERIFY(window.close());
         QVERIFY(running.op().errors.isEmpty());

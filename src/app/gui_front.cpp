@@ -1,4 +1,4 @@
-#include "console/gui_front.h"
+#include "app/gui_front.h"
 
 #include "app/service.h"
 #include "console/gui_operator.h"
@@ -23,7 +23,7 @@ int runGuiFront(SingleInstance& instance, bool pressStart) {
         return kExitSecondCopy;
     }
     Service service(op);
-    MainWindow window(service);
+    MainWindow window(service.consoleParts());
     // The desktop's "open" action; the service does not wait for the editor.
     service.news.setEditorOpener(
         [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
