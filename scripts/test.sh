@@ -25,3 +25,9 @@ LSAN_OPTIONS="suppressions=$(pwd)/tests/sanitizers/leak-suppressions.txt:use_tls
 echo "test: sanitizer build and tests took $(( $(date +%s) - start )) s"
 
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+# The Debian packages: built, their contents and dependencies checked, installed, and the unit's command
+# run as the service's user.
+start=$(date +%s)
+scripts/package.sh --install
+echo "test: packaging took $(( $(date +%s) - start )) s"

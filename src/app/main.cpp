@@ -1,3 +1,4 @@
+#include "app/gui_front.h"
 #include "app/headless_front.h"
 #include "app/open_files_limit.h"
 #include "app/service.h"
@@ -7,9 +8,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
-
-#include "app/gui_front.h"
 
 namespace {
 
@@ -19,10 +20,39 @@ struct Options {
     QString workdir;
 };
 
+const char* const kDescription = R"(taxi-gprs: the connection service between taxi drivers' terminals and the
+dispatchers' Firebird database, with its operator window.
+
+The working folder holds SETSERVER.INI (the settings: where the dispatcher database is, the main port,
+the rules), the service's own database TAXI_GPRS.FDB (created on the first start) and the saved monitoring
+logs (MONITORYNG_*.txt).
+
+Without --headless the operator's window opens. Headless, the monitoring log goes to standard output,
+messages for the operator to standard error, questions are answered Yes, and SIGTERM or SIGINT stop the
+distribution and end the program.
+
+Exit status: 0 after a normal end; 1 when a second copy is refused or the working folder cannot be
+entered; 2 when --start could not start the distribution; 3 when the dispatcher database was lost while
+distributing.)";
+
+// Options that only print: answered without a window, so they work on a server with no display.
+bool onlyPrints(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"--help", "-h", "-?", "--help-all", "--version", "-v"}) {
+            if (qstrcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
 Options parseOptions(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("taxi-gprs: the drivers' terminals' connection service"));
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
     parser.addHelpOption();
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Displays version information."));
+    parser.addOption(version);
     const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("Run without a window."));
     const QCommandLineOption start(QStringLiteral("start"),
                                    QStringLiteral("Press the start button once start-up is done."));
@@ -33,12 +63,17 @@ Options parseOptions(const QStringList& arguments) {
         QStringLiteral("DIR"));
     parser.addOptions({headless, start, workdir});
     parser.process(arguments);
+    if (parser.isSet(version)) {
+        std::printf("taxi-gprs %s (Qt %s)\n", TAXI_GPRS_VERSION, qVersion());
+        std::exit(0);
+    }
     return {parser.isSet(headless), parser.isSet(start), parser.value(workdir)};
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const bool noWindow = onlyPrints(argc, argv);
     const bool headless = [&] {
         for (int i = 1; i < argc; ++i) {
             if (qstrcmp(argv[i], "--headless") == 0)
@@ -49,8 +84,9 @@ int main(int argc, char* argv[]) {
     taxi::raiseOpenFilesLimit();
     if (headless)
         taxi::TerminationSignals::reserveForMainThread();
-    std::unique_ptr<QCoreApplication> application = headless ? std::make_unique<QCoreApplication>(argc, argv)
-                                                             : std::make_unique<QApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> application = headless || noWindow
+                                                        ? std::make_unique<QCoreApplication>(argc, argv)
+                                                        : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(
         QStringLiteral("Сервіс роздач зєднань GPRS/JAVA \"Korvent - TAXI\" ver 2.4"));
     const Options options = parseOptions(QCoreApplication::arguments());

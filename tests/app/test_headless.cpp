@@ -211,6 +211,35 @@ private slots:
         m_tempFolder.reset();
     }
 
+    // What a user asks of the program before anything else, answered on a server without a display.
+    void helpAndVersionNeedNoDisplay_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("version") << "--version" << QStringList{QStringLiteral("taxi-gprs 2.4")};
+        QTest::newRow("help") << "--help"
+                              << QStringList{QStringLiteral("--headless"), QStringLiteral("--start"),
+                                             QStringLiteral("--workdir <DIR>"),
+                                             QStringLiteral("SETSERVER.INI"), QStringLiteral("Exit status")};
+    }
+
+    void helpAndVersionNeedNoDisplay() {
+        QFETCH(QString, option);
+        QFETCH(QStringList, expected);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(environment);
+        program.start(binary(QStringLiteral("/src/app/taxi-gprs")), {option});
+        QVERIFY(program.waitForFinished(10000));
+        const QString output = QString::fromUtf8(program.readAllStandardOutput());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        for (const QString& text : expected)
+            QVERIFY2(output.contains(text), qPrintable(output));
+    }
+
     void terminationSignalStopsTheDistributionAndExitsZero_data() {
         QTest::addColumn<int>("signalNumber");
         QTest::newRow("SIGTERM") << SIGTERM;
