@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev
   libgl-dev
   firebird3.0-server firebird3.0-server-core firebird3.0-utils firebird-dev
   xvfb xauth

@@ -13,16 +13,20 @@
 namespace taxi {
 
 namespace {
-constexpr int kExitSecondCopy = 1;
+constexpr int kExitRefused = 1;
 }
 
-int runGuiFront(SingleInstance& instance, bool pressStart) {
+int runGuiFront(SingleInstance& instance, bool pressStart,
+                const std::optional<MetricsEndpoint>& metricsEndpoint) {
     GuiOperator op;
     if (!instance.acquire()) {
         op.inform(SingleInstance::kSecondCopyRefused);
-        return kExitSecondCopy;
+        return kExitRefused;
     }
     Service service(op);
+    MetricsServer metrics(service.metrics);
+    if (!metrics.serve(metricsEndpoint, op))
+        return kExitRefused;
     MainWindow window(service.consoleParts());
     // The desktop's "open" action; the service does not wait for the editor.
     service.news.setEditorOpener(

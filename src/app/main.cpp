@@ -1,5 +1,6 @@
 #include "app/gui_front.h"
 #include "app/headless_front.h"
+#include "app/metrics_server.h"
 #include "app/open_files_limit.h"
 #include "app/service.h"
 #include "app/termination_signals.h"
@@ -18,6 +19,7 @@ struct Options {
     bool headless = false;
     bool start = false;
     QString workdir;
+    std::optional<taxi::MetricsEndpoint> metrics;
 };
 
 const char* const kDescription = R"(taxi-gprs: the connection service between taxi drivers' terminals and the
@@ -61,13 +63,28 @@ Options parseOptions(const QStringList& arguments) {
         QStringLiteral("Working folder (settings, databases, logs); default: the "
                        "program's folder."),
         QStringLiteral("DIR"));
-    parser.addOptions({headless, start, workdir});
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("Serve the service's metrics for Prometheus at http://ADDRESS:PORT/metrics "
+                       "(off by default; e.g. 127.0.0.1:9464)."),
+        QStringLiteral("ADDRESS:PORT"));
+    parser.addOptions({headless, start, workdir, metrics});
     parser.process(arguments);
     if (parser.isSet(version)) {
         std::printf("taxi-gprs %s (Qt %s)\n", TAXI_GPRS_VERSION, qVersion());
         std::exit(0);
     }
-    return {parser.isSet(headless), parser.isSet(start), parser.value(workdir)};
+    Options options{parser.isSet(headless), parser.isSet(start), parser.value(workdir), std::nullopt};
+    if (parser.isSet(metrics)) {
+        options.metrics = taxi::MetricsEndpoint::parse(parser.value(metrics));
+        if (!options.metrics) {
+            std::fprintf(stderr,
+                         "taxi-gprs: --metrics wants an IP address and a port, ADDRESS:PORT, not %s\n",
+                         qPrintable(parser.value(metrics)));
+            std::exit(1);
+        }
+    }
+    return options;
 }
 
 } // namespace
@@ -105,8 +122,11 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         taxi::Service service(op);
+        taxi::MetricsServer metrics(service.metrics);
+        if (!metrics.serve(options.metrics, op))
+            return 1;
         taxi::HeadlessFront front(service);
         return front.run(options.start);
     }
-    return taxi::runGuiFront(instance, options.start);
+    return taxi::runGuiFront(instance, options.start, options.metrics);
 }

@@ -36,7 +36,11 @@ Service::Service(Operator& op, QObject* parent)
     : QObject(parent), runner(op, data),
       control(settings, data, log, counters, op, runner), services{settings,    data,   log,       counters,
                                                                    op,          runner, journal,   control,
-                                                                   connections, stands, orderFlow, news} {
+                                                                   connections, stands, orderFlow, news,
+                                                                   metrics} {
+    metrics.boundTerminals = [this] {
+        return connections.boundTerminals();
+    };
     services.ordersInFlow = [this] {
         return orderFlow.count();
     };
@@ -75,6 +79,8 @@ Service::Service(Operator& op, QObject* parent)
                 LIST_POTIK_ZAMOVLEN(services);
             },
     });
+    connect(&timer1, &MainTimer::ticked, this, [this] { metrics.tickHandled(); });
+    connect(&data, &DataModule::dispatcherLinkLost, this, [this] { metrics.dispatcherLinkLost(); });
     connect(&log, &MonitoringLog::automaticSaveFailed, this,
             [this](const QString& error) { services.op.showError(error); });
     connect(&control, &ServiceControl::endRequested, this, &Service::endRequested);

@@ -7,6 +7,7 @@
 #include "core/event_runner.h"
 #include "core/journal.h"
 #include "core/main_timer.h"
+#include "core/metrics.h"
 #include "core/monitoring_log.h"
 #include "core/service_control.h"
 #include "core/services.h"
@@ -60,6 +61,7 @@ public:
     void runAction(const std::function<void()>& action) { runner.run(action); }
 
     Settings settings;
+    Metrics metrics;
     MonitoringLog log;
     TrafficCounters counters;
     DataModule data{settings};

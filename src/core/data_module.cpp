@@ -141,6 +141,7 @@ bool DataModule::testDispatcherLink() {
         return true;
     dispatcherEvents.abandon();
     baza.abandon();
+    emit dispatcherLinkLost();
     return false;
 }
 

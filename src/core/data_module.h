@@ -70,6 +70,8 @@ public:
 
 signals:
     void connectionRecordsChanged();
+    // The dispatcher database stopped answering the link test.
+    void dispatcherLinkLost();
 
 private:
     Settings& m_settings;

@@ -7,6 +7,7 @@ namespace taxi {
 class DataModule;
 class EventRunner;
 class Journal;
+class Metrics;
 class MonitoringLog;
 class NewsText;
 class Operator;
@@ -34,6 +35,7 @@ struct Services {
     StandTable& stands;
     OrderFlow& orderFlow;
     NewsText& news;
+    Metrics& metrics;
     // The number of orders in the order flow (Label39), for the subsystems that do not see the flow itself.
     std::function<int()> ordersInFlow = [] {
         return 0;

@@ -5,6 +5,7 @@
 #include "core/db/db_error.h"
 #include "core/integer_text.h"
 #include "core/journal.h"
+#include "core/metrics.h"
 #include "core/settings.h"
 #include "net/connection_service.h"
 #include "net/listener.h"
@@ -70,12 +71,9 @@ void closeIdlePorts(ConnectionService& connections, int port) {
     }
 }
 
-} // namespace
-
-void login(const RequestContext& context) {
+// The login proper: true when the driver's port was left open for his terminal.
+bool openDriversPort(const RequestContext& context) {
     Services& services = context.services;
-    if (context.port != services.settings.number(keys::PORT_SERVER))
-        return;
     DataModule& data = services.data;
     ConnectionService& connections = services.connections;
 
@@ -83,20 +81,20 @@ void login(const RequestContext& context) {
     const QString portText = copyBetween(context.request, QStringLiteral("("), QStringLiteral(")"));
     const std::optional<int> port = statementNumber(portText);
     if (!port)
-        return; // a number too long for any record's port matches none, like a wrong password
+        return false; // a number too long for any record's port matches none, like a wrong password
     const QString password = copyBetween(context.request, QStringLiteral("["), QStringLiteral("]"));
 
     const std::optional<Driver> driver = findConnectionRecord(data, *port, password);
     if (!driver) {
         closeIdlePorts(connections, *port);
-        return;
+        return false;
     }
     ok = !isBlackListed(data, driver->callsign);
     if (driver->callsign == 0 || driver->name.isEmpty())
         ok = false;
     if (!carAssignedToDriver(data, *driver)) {
         closeIdlePorts(connections, *port);
-        return;
+        return false;
     }
 
     const bool debtor = CallsignList::debtors(services.settings).contains(driver->callsign);
@@ -137,6 +135,23 @@ void login(const RequestContext& context) {
             listener.stopListening();
         }
     }
+    bool open = false;
+    for (int k = 1; k <= connections.N(); ++k)
+        open = open ||
+               (connections.driverListener(k).port() == *port && connections.driverListener(k).isListening());
+    return open;
+}
+
+} // namespace
+
+void login(const RequestContext& context) {
+    Services& services = context.services;
+    if (context.port != services.settings.number(keys::PORT_SERVER))
+        return;
+    if (openDriversPort(context))
+        services.metrics.loginAccepted();
+    else
+        services.metrics.loginRefused();
 }
 
 void closePort(const RequestContext& context) {

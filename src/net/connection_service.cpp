@@ -5,6 +5,7 @@
 #include "core/event_runner.h"
 #include "core/integer_text.h"
 #include "core/journal.h"
+#include "core/metrics.h"
 #include "core/monitoring_log.h"
 #include "core/services.h"
 #include "core/settings.h"
@@ -168,13 +169,31 @@ int ConnectionService::lastListenerOnPort(int port) const {
 }
 
 void ConnectionService::sendToSlot(int k, const QByteArray& bytes) {
+    if (send(k, bytes))
+        m_services.metrics.pushSent();
+}
+
+void ConnectionService::sendReply(int k, const QByteArray& bytes) {
+    if (send(k, bytes))
+        m_services.metrics.replySent();
+}
+
+bool ConnectionService::send(int k, const QByteArray& bytes) {
     Listener& listener = driverListener(k);
     for (int i = 0; i < listener.connectionCount(); ++i) {
         if (Connection* connection = listener.connection(i); connection->isOpen()) {
             connection->send(bytes);
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+int ConnectionService::boundTerminals() const {
+    int bound = 0;
+    for (int k = 1; k <= m_driverCount; ++k)
+        bound += driverListener(k).connectionCount() > 0 ? 1 : 0;
+    return bound;
 }
 
 void ConnectionService::onGetSocket(Connection*) {

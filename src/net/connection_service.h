@@ -59,8 +59,13 @@ public:
     // The first, or the last, listener among 1..N on that port; 0 when none.
     int firstListenerOnPort(int port) const;
     int lastListenerOnPort(int port) const;
-    // Sends the text on connection 0 of listener k, the oldest open connection of the port.
+    // Sends a notice the terminal did not ask for on connection 0 of listener k, the oldest open
+    // connection of the port.
     void sendToSlot(int k, const QByteArray& bytes);
+    // Sends the reply to a request the same way.
+    void sendReply(int k, const QByteArray& bytes);
+    // The driver listeners with a terminal connected.
+    int boundTerminals() const;
 
     // The request being executed and the port of the slot it came from; empty and -1 outside one.
     const QString& currentRequest() const { return m_currentRequest; }
@@ -82,6 +87,7 @@ private:
     void onClientError(Connection* connection, int errorCode);
     void onListen(quint16 port);
 
+    bool send(int k, const QByteArray& bytes);
     void bindTerminal(int k);
     void releaseTerminalMarks(int k);
     void closeIdleMainPortConnections();

@@ -17,7 +17,7 @@ QString RequestContext::encodeText(const QString& text) const {
 
 void RequestContext::reply(const QString& text) const {
     if (k != 0)
-        services.connections.sendToSlot(k, toWin1251(text + QLatin1Char('@')));
+        services.connections.sendReply(k, toWin1251(text + QLatin1Char('@')));
 }
 
 void RequestContext::log(const QString& line) const {
