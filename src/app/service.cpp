@@ -136,7 +136,7 @@ bool Service::confirmCallsignList(CallsignListPage& page) {
 
 ConsoleParts Service::consoleParts() {
     return {
-        .models = {settings, log, counters, control, stands, orderFlow, news, callsignLists, keeper},
+        .models = {settings, log, counters, control, stands, orderFlow, news, callsignLists, keeper, records},
         .commands = {
             .pressStartStop = [this] { pressStartStop(); },
             .requestClose = [this] { return requestClose(); },

@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "core/traffic_counters.h"
 #include "info/news.h"
+#include "net/connection_records.h"
 #include "net/connection_service.h"
 #include "orders/stand_table.h"
 #include "push/event_reactions.h"
@@ -76,6 +77,7 @@ public:
     NewsText news;
     Services services;
     net::ConnectionService connections{services, terminalCommands()};
+    net::ConnectionRecords records{services};
     MainTimer timer1{runner};
     EventReactions reactions{services};
 

@@ -15,6 +15,9 @@ class ServiceControl;
 class Settings;
 class StandTable;
 class TrafficCounters;
+namespace net {
+class ConnectionRecords;
+}
 
 // What the window shows. The composition root owns all of it; the window only reads and binds.
 struct ConsoleModels {
@@ -27,6 +30,7 @@ struct ConsoleModels {
     NewsText& news;
     CallsignLists& callsignLists;
     InternetKeeper& keeper;
+    net::ConnectionRecords& records;
 };
 
 // What the operator's buttons do. Each command runs as an event of its own, so its errors reach the error

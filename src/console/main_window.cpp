@@ -4,6 +4,7 @@
 #include "console/header_band.h"
 #include "console/intermediate_page.h"
 #include "console/monitoring_page.h"
+#include "console/records_page.h"
 #include "console/settings_page.h"
 #include "core/service_control.h"
 
@@ -25,6 +26,7 @@ MainWindow::MainWindow(ConsoleParts parts, QWidget* parent)
     // The pages in their fixed order; every page is a widget of its own over the service's models.
     m_pages->addTab(new MonitoringPage(m_parts, m_pages), MonitoringPage::kCaption);
     m_pages->addTab(new IntermediatePage(m_parts, m_pages), IntermediatePage::kCaption);
+    m_pages->addTab(new RecordsPage(m_parts.models.records, m_pages), RecordsPage::kCaption);
     auto* settingsPage = new SettingsPage(m_parts, m_pages);
     m_settingsPage = m_pages->addTab(settingsPage, SettingsPage::kCaption);
     connect(settingsPage, &SettingsPage::flowAccessListRequested, m_lists,

@@ -26,21 +26,9 @@ namespace {
 const QString kWrongSecondConnection =
     QStringLiteral("ТЕЛЕФОН ПОДАВ НЕВІРНУ ЗАЯВКУ НА ПІДКЛЮЧЕННЯ / ПІДКЛЮЧЕНЬ ДО ПОРТА БІЛЬШЕ ОДНОГО");
 const QString kNetworkFailure = QStringLiteral("ЗБІЙ У ЗВЯЗКУ / СІТЦІ");
-const QString kActive = QStringLiteral("АКТИВНИЙ");
-const QString kInactive = QStringLiteral("неактивний");
 
 QString portText(const Connection* connection) {
     return QString::number(connection->localPort());
-}
-
-// The activity of a driver's connection record, as the dispatchers see it.
-void setActivity(DataModule& data, const QString& driverName, const QString& activity) {
-    data.tranzGprsRizne.commitIfActive();
-    data.tablGprsRizne.execute({QStringLiteral("UPDATE GPRS_SET_KLIENT"),
-                                QStringLiteral("SET GPRS_SET_KLIENT_ACTIVNIST = ?"),
-                                QStringLiteral("WHERE (GPRS_SET_KLIENT_FIO = ?)")},
-                               {activity, driverName});
-    data.tranzGprsRizne.commitIfActive();
 }
 
 db::ResultSet carOnAir(DataModule& data, int callsign) {
@@ -60,6 +48,15 @@ void setCarModel(DataModule& data, int callsign, const QString& model) {
                        {model, callsign});
 }
 } // namespace
+
+void setRecordActivity(DataModule& data, const QString& driverName, const QString& activity) {
+    data.tranzGprsRizne.commitIfActive();
+    data.tablGprsRizne.execute({QStringLiteral("UPDATE GPRS_SET_KLIENT"),
+                                QStringLiteral("SET GPRS_SET_KLIENT_ACTIVNIST = ?"),
+                                QStringLiteral("WHERE (GPRS_SET_KLIENT_FIO = ?)")},
+                               {activity, driverName});
+    data.tranzGprsRizne.commitIfActive();
+}
 
 ConnectionService::ConnectionService(Services& services, const CommandTable& commands, QObject* parent)
     : QObject(parent), m_services(services), m_commands(commands), m_slots(1) {
@@ -125,18 +122,30 @@ void ConnectionService::CREATE_PORT() {
     m_slots[0].port = *mainPort;
     for (int i = 1; i <= count; ++i) {
         const db::Row& record = records.at(i - 1);
-        const int port = record.at(0).toInt();
-        m_driverListeners[std::size_t(i)] = std::make_unique<Listener>(quint16(port));
-        attachHandlers(*m_driverListeners[std::size_t(i)]);
-        PortSlot& slot = m_slots[i];
-        slot.port = port;
-        slot.callsign = record.at(1).toInt();
-        slot.reset();
-        slot.driverName.clear();
+        setUpDriverPort(i, record.at(0).toInt(), record.at(1).toInt());
     }
     m_driverCount = count;
     data.tranzGprsRizne.commitIfActive();
     closeMainPort.dismiss();
+}
+
+void ConnectionService::setUpDriverPort(int k, int port, int callsign) {
+    m_driverListeners[std::size_t(k)] = std::make_unique<Listener>(quint16(port));
+    attachHandlers(*m_driverListeners[std::size_t(k)]);
+    PortSlot& slot = m_slots[k];
+    slot.port = port;
+    slot.callsign = callsign;
+    slot.reset();
+    slot.driverName.clear();
+}
+
+int ConnectionService::addDriverPort(int port, int callsign) {
+    const int k = m_driverCount + 1;
+    m_driverListeners.resize(std::size_t(k + 1));
+    m_slots.resize(k + 1);
+    setUpDriverPort(k, port, callsign);
+    m_driverCount = k;
+    return k;
 }
 
 void ConnectionService::dropListeners() {
@@ -251,7 +260,7 @@ void ConnectionService::bindTerminal(int k) {
     DataModule& data = m_services.data;
     PortSlot& slot = m_slots[k];
 
-    setActivity(data, slot.driverName, kActive);
+    setRecordActivity(data, slot.driverName, kActiveRecord);
 
     data.tranzRizne.commitIfActive();
     const QString model = lastCarModel(carOnAir(data, slot.callsign));
@@ -332,7 +341,7 @@ void ConnectionService::releaseTerminalMarks(int k) {
     DataModule& data = m_services.data;
     PortSlot& slot = m_slots[k];
 
-    setActivity(data, slot.driverName, kInactive);
+    setRecordActivity(data, slot.driverName, kInactiveRecord);
     slot.driverName.clear();
 
     data.tranzRizne.commitIfActive();

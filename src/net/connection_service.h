@@ -11,13 +11,20 @@
 #include <vector>
 
 namespace taxi {
+class DataModule;
 struct Services;
-}
+} // namespace taxi
 
 namespace taxi::net {
 
 class Connection;
 class Listener;
+
+// The activity of a driver's connection record, as the dispatchers see it.
+inline const QString kActiveRecord = QStringLiteral("АКТИВНИЙ");
+inline const QString kInactiveRecord = QStringLiteral("неактивний");
+// Writes the activity of every record of the driver's name, committed at once for the dispatchers to see.
+void setRecordActivity(DataModule& data, const QString& driverName, const QString& activity);
 
 // The port slots, the main port ServerSocket1 and the driver listeners, and the handling of every
 // socket event on them: binding a terminal to its slot, framing what it sends into requests and
@@ -45,6 +52,9 @@ public:
 
     // Builds the slots and listeners from the connection records and opens the main port.
     void CREATE_PORT();
+    // A connection record made while the service runs: one more slot and listener at the end, set up as the
+    // build sets them up and not listening until the driver logs in. Returns the new slot's index, N.
+    int addDriverPort(int port, int callsign);
     // The listeners' part of the distribution's stop: every connection dropped without its
     // disconnect handling, every driver listener gone, N = 0.
     void dropListeners();
@@ -78,6 +88,7 @@ public:
 
 private:
     void attachHandlers(Listener& listener);
+    void setUpDriverPort(int k, int port, int callsign);
     void onGetSocket(Connection* connection);
     void onClientConnect(Connection* connection);
     void onAccept(Connection* connection);

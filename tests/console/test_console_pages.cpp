@@ -105,6 +105,7 @@ private slots:
             captions.append(pages->tabText(page));
         QCOMPARE(captions,
                  (QStringList{QStringLiteral("  ПРОЦЕС  ПІДКЛЮЧЕННЯ  "), QStringLiteral("  ПРОМІЖНІ  ДАНІ  "),
+                              QStringLiteral("  НАСТРОЙКИ  КЛІЄНТІВ  "),
                               QStringLiteral("  НАЛАШТУВАННЯ  ЗВЯЗКУ  ")}));
         auto* inner = child<QTabWidget>(*m_window, QStringLiteral("PageControl2"));
         QCOMPARE(inner->tabText(2), QStringLiteral(" НОВИНИ  ...  "));
