@@ -7,6 +7,7 @@
 #include "core/setting_definitions.h"
 #include "core/text_codec.h"
 #include "support/scripted_operator.h"
+#include "support/service_fixture.h"
 #include "support/working_folder.h"
 
 #include <QApplication>
@@ -312,23 +313,30 @@ private slots:
         QVERIFY(!saved.contains(otherKey));
     }
 
-    // Not a check: pictures of every page for the operator's guide, taken when a folder is named for them.
+    // Not a check: pictures of every page for the operator's guide, taken when a folder is named for them,
+    // over a service with the test databases so that the records page has its rows.
     void screenshotsOfEveryPage() {
         const QString folder = qEnvironmentVariable("TAXI_GPRS_SCREENSHOT_DIR");
         if (folder.isEmpty())
             QSKIP("TAXI_GPRS_SCREENSHOT_DIR names no folder");
-        m_service->log.append(QStringLiteral("Порт 5050 відкрито, водій 15 на зв'язку"));
-        m_service->counters.addIncoming(1234);
-        m_service->counters.addOutgoing(5678);
-        m_service->stands.replace(
+        test::ServiceFolder databases;
+        databases.writeSettings();
+        databases.createSettingsDatabase();
+        test::RunningService running(databases, false);
+        Service& service = *running;
+        service.log.append(QStringLiteral("Порт 5050 відкрито, водій 15 на зв'язку"));
+        service.counters.addIncoming(1234);
+        service.counters.addOutgoing(5678);
+        service.stands.replace(
             {QStringLiteral("[]{}"), QStringLiteral("[2]Вокзал {15,7}"), QStringLiteral("Лікарня")});
-        m_service->orderFlow.replace(
-            {QStringLiteral("101"), QStringLiteral("102")},
-            {QStringLiteral("10:30 Шевченка 5"), QStringLiteral("10:45 Франка 1 (Ю)")}, 1);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        auto* pages = child<QTabWidget>(*m_window, QStringLiteral("PageControl1"));
-        auto* inner = child<QTabWidget>(*m_window, QStringLiteral("PageControl2"));
+        service.orderFlow.replace({QStringLiteral("101"), QStringLiteral("102")},
+                                  {QStringLiteral("10:30 Шевченка 5"), QStringLiteral("10:45 Франка 1 (Ю)")},
+                                  1);
+        MainWindow window(service.consoleParts());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* pages = child<QTabWidget>(window, QStringLiteral("PageControl1"));
+        auto* inner = child<QTabWidget>(window, QStringLiteral("PageControl2"));
         const auto save = [&](QWidget* widget, const QString& name) {
             QTest::qWait(50);
             QVERIFY(widget->grab().save(QDir(folder).filePath(name)));
@@ -338,15 +346,15 @@ private slots:
             if (page == 1) {
                 for (int innerPage = 0; innerPage < inner->count(); ++innerPage) {
                     inner->setCurrentIndex(innerPage);
-                    save(m_window.get(),
-                         QStringLiteral("console-page-%1-%2.png").arg(page + 1).arg(innerPage + 1));
+                    save(&window, QStringLiteral("console-page-%1-%2.png").arg(page + 1).arg(innerPage + 1));
                 }
                 continue;
             }
-            save(m_window.get(), QStringLiteral("console-page-%1.png").arg(page + 1));
+            save(&window, QStringLiteral("console-page-%1.png").arg(page + 1));
         }
-        buttonCalled(*m_window, QStringLiteral("Борги (непускати в ефір)"))->click();
+        buttonCalled(window, QStringLiteral("Борги (непускати в ефір)"))->click();
         save(listsDialog(), QStringLiteral("console-lists-dialog.png"));
+        listsDialog()->close();
     }
 
 private:
