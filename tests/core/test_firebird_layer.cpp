@@ -30,6 +30,7 @@ class FirebirdLayerTest : public QObject {
 private slots:
     void init() {
         QVERIFY(m_folder.isValid());
+        m_db.statements().setCapacity(StatementCache::kDefaultCapacity);
         m_path = m_folder.filePath(QStringLiteral("layer%1.fdb").arg(++m_counter));
         m_db.create(m_path, createStatement(m_path, test::embeddedCredentials()),
                     test::embeddedCredentials());
@@ -157,6 +158,97 @@ private slots:
         QCOMPARE(Query(other).select({QStringLiteral("SELECT ID FROM T")}).size(), 1);
     }
 
+    // A text used again runs the statement prepared by its first use, whatever the values; DDL is not kept.
+    void sameTextIsPreparedOnce() {
+        QCOMPARE(m_db.statements().size(), 0); // the table made by init()
+        Transaction transaction(m_db);
+        Query query(transaction);
+        const QString insert = QStringLiteral("INSERT INTO T (ID, NAME) VALUES (?, ?) /* once */");
+        for (int id = 1; id <= 5; ++id)
+            query.execute({insert}, {id, QStringLiteral("n%1").arg(id)});
+        const QStringList byId{QStringLiteral("SELECT NAME FROM T"),
+                               QStringLiteral("WHERE ID = ? /* by id */")};
+        for (int id = 1; id <= 5; ++id)
+            QCOMPARE(query.select(byId, {id}).first().at(0).toText(), QStringLiteral("n%1").arg(id));
+        QCOMPARE(preparedOnServer(QStringLiteral("/* once */")), 1);
+        QCOMPARE(preparedOnServer(QStringLiteral("/* by id */")), 1);
+
+        // Without a capacity every use prepares and lets go, as the layer did before it kept statements.
+        m_db.statements().setCapacity(0);
+        QCOMPARE(m_db.statements().size(), 0);
+        QCOMPARE(preparedOnServer(QStringLiteral("/* once */")), 0);
+        query.execute({insert}, {6, QStringLiteral("n6")});
+        QCOMPARE(query.select(byId, {6}).size(), 1);
+        QCOMPARE(m_db.statements().size(), 0);
+    }
+
+    // A kept statement runs in whichever transaction uses it: one transaction's end is not another's.
+    void keptStatementRunsInEveryTransaction() {
+        const QStringList insert{QStringLiteral("INSERT INTO T (ID) VALUES (?) /* each */")};
+        Transaction undone(m_db);
+        Transaction kept(m_db);
+        Query(undone).execute(insert, {1});
+        Query(kept).execute(insert, {2});
+        undone.rollbackIfActive();
+        Query(kept).execute(insert, {3});
+        kept.commitIfActive();
+        Query(undone).execute(insert, {4});
+        undone.commitIfActive();
+        Transaction reader(m_db);
+        const ResultSet rows = Query(reader).select({QStringLiteral("SELECT ID FROM T ORDER BY ID")});
+        QStringList ids;
+        for (const Row& row : rows.rows())
+            ids.append(row.at(0).toText());
+        QCOMPARE(ids, QStringList({QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}));
+        QCOMPARE(preparedOnServer(QStringLiteral("/* each */")), 1);
+    }
+
+    void reconnectPreparesAfresh() {
+        const QStringList count{QStringLiteral("SELECT COUNT(*) FROM T /* again */")};
+        {
+            Transaction transaction(m_db);
+            QCOMPARE(Query(transaction).select(count).first().at(0).toInt(), 0);
+        }
+        QCOMPARE(preparedOnServer(QStringLiteral("/* again */")), 1);
+        m_db.detach();
+        QCOMPARE(m_db.statements().size(), 0);
+        m_db.attach(m_path, test::embeddedCredentials());
+        QCOMPARE(preparedOnServer(QStringLiteral("/* again */")), 0);
+        Transaction transaction(m_db);
+        QCOMPARE(Query(transaction).select(count).first().at(0).toInt(), 0);
+        QCOMPARE(preparedOnServer(QStringLiteral("/* again */")), 1);
+    }
+
+    // A statement that failed is not kept in a state that fails again: the next use with good values runs.
+    void failedStatementIsPreparedAfresh_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("failingValue");
+        QTest::addColumn<QString>("mend"); // what makes the statement itself right, if anything must
+        QTest::newRow("refused by the prepare")
+            << QStringLiteral("INSERT INTO U (ID) VALUES (?)") << QStringLiteral("8")
+            << QStringLiteral("CREATE TABLE U (ID INTEGER)");
+        QTest::newRow("value refused by the server")
+            << QStringLiteral("INSERT INTO T (ID) VALUES (?)") << QStringLiteral("not a number") << QString();
+        QTest::newRow("run fails in the engine")
+            << QStringLiteral("INSERT INTO T (ID) VALUES (16 / (? - 8))") << QStringLiteral("8") << QString();
+    }
+    void failedStatementIsPreparedAfresh() {
+        QFETCH(QString, statement);
+        QFETCH(QString, failingValue);
+        QFETCH(QString, mend);
+        Transaction transaction(m_db);
+        Query query(transaction);
+        QVERIFY_THROWS_EXCEPTION(DbError, query.execute({statement}, {failingValue}));
+        if (!mend.isEmpty()) {
+            transaction.rollbackIfActive(); // the mend is seen by transactions that start after it
+            Transaction ddl(m_db);
+            Query(ddl).execute({mend});
+        }
+        query.execute({statement}, {QStringLiteral("10")});
+        query.execute({statement}, {QStringLiteral("10")});
+        QCOMPARE(preparedOnServer(statement), 1);
+    }
+
     void eventFromAnotherAttachmentArrivesOnceOnTheMainThread() {
         EventListener listener;
         listener.registerEvents(m_db, {QStringLiteral("EV_A"), QStringLiteral("EV_B")});
@@ -223,16 +315,42 @@ private slots:
         QVERIFY(attachment.probe());
         Transaction transaction(attachment);
         Query(transaction).execute({QStringLiteral("CREATE TABLE T (ID INTEGER)")});
+        transaction.commitIfActive();
+        const QStringList insert{QStringLiteral("INSERT INTO T (ID) VALUES (?)")};
+        Query(transaction).execute(insert, {1});
+        QCOMPARE(attachment.statements().size(), 1);
 
         network.cut();
         QVERIFY(!attachment.probe());
         attachment.abandon();
         QVERIFY(!attachment.isAttached());
         QVERIFY(!transaction.isActive());
+        QCOMPARE(attachment.statements().size(), 0);
         QVERIFY_THROWS_EXCEPTION(DbError, Query(transaction).execute({QStringLiteral("DELETE FROM T")}));
+
+        // Back on the server, the statements of the lost connection are not the new one's.
+        attachment.attach(QStringLiteral("localhost:") + databases.folder() + QStringLiteral("/server.fdb"),
+                          *credentials);
+        Query(transaction).execute(insert, {2});
+        transaction.commitIfActive();
+        QCOMPARE(Query(transaction).select({QStringLiteral("SELECT ID FROM T")}).size(), 1);
+        attachment.detach();
     }
 
 private:
+    // How many statements the server keeps prepared for the layer's connection whose text holds the part.
+    int preparedOnServer(const QString& part) {
+        Transaction transaction(m_db); // a snapshot of the monitoring tables of its own
+        return Query(transaction)
+            .select({QStringLiteral("SELECT COUNT(*) FROM MON$STATEMENTS"),
+                     QStringLiteral(
+                         "WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION AND MON$SQL_TEXT CONTAINING ?")},
+                    {part})
+            .first()
+            .at(0)
+            .toInt();
+    }
+
     QTemporaryDir m_folder;
     int m_counter = 0;
     QString m_path;

@@ -89,6 +89,7 @@ void Attachment::create(const QString& databaseName, const QString& createDataba
 void Attachment::detach() {
     if (!m_handle)
         return;
+    m_statements.clear();
     for (Transaction* transaction : std::as_const(m_transactions)) {
         try {
             transaction->commitIfActive();
@@ -111,6 +112,7 @@ void Attachment::detach() {
 }
 
 void Attachment::abandon() {
+    m_statements.clear();
     forgetTransactions();
     if (m_handle) {
         m_handle->release();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/db/statement_cache.h"
+
 #include <QList>
 #include <QString>
 
@@ -29,9 +31,10 @@ public:
     // Executes a CREATE DATABASE statement for the database of that name, then attaches to it.
     void create(const QString& databaseName, const QString& createDatabaseStatement,
                 const Credentials& credentials);
-    // Commits every open transaction of this connection, then detaches.
+    // Commits every open transaction of this connection, then detaches. The statements kept go with it.
     void detach();
-    // Lets go of a connection that no longer answers, without a word to the server.
+    // Lets go of a connection that no longer answers, with its transactions and statements, without a
+    // word to the server.
     void abandon();
 
     bool isAttached() const { return m_handle != nullptr; }
@@ -40,6 +43,8 @@ public:
     bool probe() const;
 
     Firebird::IAttachment* handle() const;
+    // The statements prepared on this connection, reused by every Query of its transactions.
+    StatementCache& statements() { return m_statements; }
 
 private:
     friend class Transaction;
@@ -50,6 +55,7 @@ private:
     Firebird::IAttachment* m_handle = nullptr;
     QString m_databaseName;
     QList<Transaction*> m_transactions;
+    StatementCache m_statements;
 };
 
 } // namespace taxi::db

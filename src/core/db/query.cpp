@@ -3,6 +3,7 @@
 #include "core/date_time_text.h"
 #include "core/db/attachment.h"
 #include "core/db/firebird_client.h"
+#include "core/db/statement_cache.h"
 #include "core/db/transaction.h"
 #include "core/text_codec.h"
 
@@ -55,8 +56,7 @@ std::optional<unsigned> textCapacity(fb::Status& status, IMessageMetadata* descr
 
 // A text longer than its parameter can hold (blanks at its end aside, which comparisons ignore) equals
 // nothing stored there. Such a value is a mismatch, not an error for the operator.
-bool holdsOverlongText(fb::Status& status, IStatement* statement, const SqlParams& params) {
-    Owned<IMessageMetadata> described(statement->getInputMetadata(&status));
+bool holdsOverlongText(fb::Status& status, IMessageMetadata* described, const SqlParams& params) {
     const unsigned count = described->getCount(&status);
     if (count != unsigned(params.size()))
         return false; // the binding reports it
@@ -64,7 +64,7 @@ bool holdsOverlongText(fb::Status& status, IStatement* statement, const SqlParam
         const QString* text = std::get_if<QString>(&params.at(i).storage());
         if (!text)
             continue;
-        const std::optional<unsigned> capacity = textCapacity(status, described.get(), i);
+        const std::optional<unsigned> capacity = textCapacity(status, described, i);
         qsizetype length = text->size();
         while (length > 0 && text->at(length - 1) == QLatin1Char(' '))
             --length;
@@ -74,8 +74,7 @@ bool holdsOverlongText(fb::Status& status, IStatement* statement, const SqlParam
     return false;
 }
 
-InputMessage bindParameters(fb::Status& status, IStatement* statement, const SqlParams& params) {
-    Owned<IMessageMetadata> described(statement->getInputMetadata(&status));
+InputMessage bindParameters(fb::Status& status, IMessageMetadata* described, const SqlParams& params) {
     const unsigned count = described->getCount(&status);
     if (count != unsigned(params.size())) {
         throw DbError(QStringLiteral("The statement has %1 parameters, %2 values were given")
@@ -245,37 +244,43 @@ Field decodeField(fb::Status& status, Transaction& transaction, IMessageMetadata
     }
 }
 
-Owned<IStatement> prepare(fb::Status& status, Transaction& transaction, const QStringList& lines) {
+// Runs the statement of the lines, prepared on the transaction's attachment or kept there from an earlier
+// use. A statement whose run the client library refuses is dropped, and prepared afresh by its next use.
+template <typename Run> auto runPrepared(Transaction& transaction, const QStringList& lines, Run&& run) {
+    StatementCache& statements = transaction.attachment().statements();
     const QByteArray text = toWin1251(lines.join(QLatin1Char('\n')));
-    return Owned<IStatement>(transaction.attachment().handle()->prepare(
-        &status, transaction.ensureStarted(), unsigned(text.size()), text.constData(), 3,
-        IStatement::PREPARE_PREFETCH_METADATA));
+    const std::shared_ptr<PreparedStatement> statement = statements.prepared(transaction, text);
+    return fb::guarded([&] {
+        try {
+            return run(*statement);
+        } catch (const FbException&) {
+            statements.forget(text);
+            throw;
+        }
+    });
 }
 
 } // namespace
 
 ResultSet Query::select(const QStringList& lines, const SqlParams& params) {
-    return fb::guarded([&] {
+    return runPrepared(m_transaction, lines, [&](PreparedStatement& statement) {
         fb::Status status;
-        Owned<IStatement> statement = prepare(status, m_transaction, lines);
-        Owned<IMessageMetadata> output(statement->getOutputMetadata(&status));
-        const unsigned count = output->getCount(&status);
-        auto columns = QSharedPointer<QStringList>::create();
-        for (unsigned i = 0; i < count; ++i)
-            columns->append(QString::fromUtf8(output->getAlias(&status, i)));
-        if (holdsOverlongText(status, statement.get(), params))
+        const QSharedPointer<const QStringList>& columns = statement.columns;
+        if (holdsOverlongText(status, statement.input, params))
             return ResultSet(columns, {});
-        InputMessage input = bindParameters(status, statement.get(), params);
+        InputMessage input = bindParameters(status, statement.input, params);
 
-        Owned<IResultSet> cursor(statement->openCursor(&status, m_transaction.ensureStarted(),
-                                                       input.metadata.get(), input.data(), output.get(), 0));
+        IMessageMetadata* output = statement.output;
+        Owned<IResultSet> cursor(statement.handle->openCursor(&status, m_transaction.ensureStarted(),
+                                                              input.metadata.get(), input.data(), output, 0));
+        const unsigned count = output->getCount(&status);
         QByteArray buffer(qsizetype(output->getMessageLength(&status)), '\0');
         QList<Row> rows;
         while (cursor->fetchNext(&status, buffer.data()) == IStatus::RESULT_OK) {
             QList<Field> fields;
             fields.reserve(count);
             for (unsigned i = 0; i < count; ++i)
-                fields.append(decodeField(status, m_transaction, output.get(), i, buffer.constData()));
+                fields.append(decodeField(status, m_transaction, output, i, buffer.constData()));
             rows.append(Row(columns, std::move(fields)));
         }
         cursor->close(&status);
@@ -285,19 +290,18 @@ ResultSet Query::select(const QStringList& lines, const SqlParams& params) {
 }
 
 void Query::execute(const QStringList& lines, const SqlParams& params) {
-    fb::guarded([&] {
+    runPrepared(m_transaction, lines, [&](PreparedStatement& statement) {
         fb::Status status;
-        Owned<IStatement> statement = prepare(status, m_transaction, lines);
-        if (holdsOverlongText(status, statement.get(), params)) {
+        if (holdsOverlongText(status, statement.input, params)) {
             // A deletion finds nothing to delete; a value that was to be stored must not be lost quietly.
-            if (statement->getType(&status) == kStatementDelete)
+            if (statement.type == kStatementDelete)
                 return;
             throw DbError(
                 QStringLiteral("A value is longer than the field it is written to or compared with"));
         }
-        InputMessage input = bindParameters(status, statement.get(), params);
-        statement->execute(&status, m_transaction.ensureStarted(), input.metadata.get(), input.data(),
-                           nullptr, nullptr);
+        InputMessage input = bindParameters(status, statement.input, params);
+        statement.handle->execute(&status, m_transaction.ensureStarted(), input.metadata.get(), input.data(),
+                                  nullptr, nullptr);
     });
 }
 

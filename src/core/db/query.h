@@ -9,8 +9,9 @@ namespace taxi::db {
 
 class Transaction;
 
-// A statement object of the data module: each use prepares the given lines (joined by line
-// breaks) on the object's transaction, binds the values to its "?" marks and runs it.
+// A statement object of the data module: each use takes the statement of the given lines (joined by
+// line breaks), prepared on the transaction's attachment by the first use of that text and kept there,
+// binds the values to its "?" marks and runs it in the object's transaction.
 class Query {
 public:
     explicit Query(Transaction& transaction) : m_transaction(transaction) {}
