@@ -39,7 +39,7 @@ if [ "${1:-}" = --install ]; then
   getent passwd taxi-gprs >/dev/null || fail "the taxi-gprs user was not made"
   [ -f /var/lib/taxi-gprs/SETSERVER.INI ] || fail "no settings file in /var/lib/taxi-gprs"
   exec_start=$(sed -n 's/^ExecStart=//p' /usr/lib/systemd/system/taxi-gprs.service)
-  [ "$exec_start" = "/usr/bin/taxi-gprs --headless --start --workdir /var/lib/taxi-gprs" ] ||
+  [ "$exec_start" = "/usr/bin/taxi-gprs --headless --start --workdir /var/lib/taxi-gprs --metrics 127.0.0.1:9464" ] ||
     fail "unexpected ExecStart: $exec_start"
   echo "package: installed; the unit runs: $exec_start"
 

@@ -41,6 +41,8 @@ Service::Service(Operator& op, QObject* parent)
     metrics.boundTerminals = [this] {
         return connections.boundTerminals();
     };
+    for (db::Attachment* database : {&data.baza, &data.bazaGprs})
+        database->setStatementObserver([this](std::chrono::nanoseconds took) { metrics.statementRun(took); });
     services.ordersInFlow = [this] {
         return orderFlow.count();
     };

@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -157,6 +160,26 @@ private:
     QByteArray m_errors;
 };
 
+int statusOf(QNetworkAccessManager& http, const QNetworkRequest& request, const QByteArray& verb,
+             QByteArray* body = nullptr) {
+    QNetworkReply* reply = http.sendCustomRequest(request, verb);
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    if (!reply->isFinished() && !finished.wait(10000))
+        return -1;
+    if (body)
+        *body = reply->readAll();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    reply->deleteLater();
+    return status;
+}
+
+QString scrape(QNetworkAccessManager& http, const QUrl& address) {
+    QByteArray body;
+    if (statusOf(http, QNetworkRequest(address), "GET", &body) != 200)
+        return QString();
+    return QString::fromUtf8(body);
+}
+
 } // namespace
 
 // The headless service as outside tools see it: the real program, its exit statuses, its stdout and
@@ -178,16 +201,17 @@ private:
         return std::make_unique<Program>(QStringLiteral("/src/app/taxi-gprs"), m_tempFolder->path());
     }
 
-    QStringList headlessArguments(bool pressStart = true) const {
+    QStringList headlessArguments(bool pressStart = true, const QStringList& extra = {}) const {
         QStringList arguments{QStringLiteral("--headless"), QStringLiteral("--workdir"), m_folder->path()};
+        arguments += extra;
         if (pressStart)
             arguments.append(QStringLiteral("--start"));
         return arguments;
     }
 
     // The service distributing, with the driver's terminal logged in and bound to his port.
-    void startAndBind(Program& running, FakeTerminal& phone, int callsign) {
-        QVERIFY(running.start(headlessArguments()));
+    void startAndBind(Program& running, FakeTerminal& phone, int callsign, const QStringList& extra = {}) {
+        QVERIFY(running.start(headlessArguments(true, extra)));
         QVERIFY2(running.waitForOutputLine(
                      QStringLiteral("ДО СПИСКА ДОДАНИЙ ПОРТ > %1").arg(m_folder->mainPort())),
                  running.transcript());
@@ -238,6 +262,82 @@ private slots:
         QCOMPARE(program.exitCode(), 0);
         for (const QString& text : expected)
             QVERIFY2(output.contains(text), qPrintable(output));
+    }
+
+    // What monitoring systems read over HTTP while the service works: the terminals, the logins, the
+    // requests and what was sent, the ticks.
+    void metricsAreServedOverHttp() {
+        prepareFolder();
+        const quint16 metricsPort = freePort();
+        auto running = service();
+        FakeTerminal phone;
+        startAndBind(*running, phone, 11,
+                     {QStringLiteral("--metrics"), QStringLiteral("127.0.0.1:%1").arg(metricsPort)});
+        sendLogin(m_folder->mainPort(), m_folder->driver(12).port, QStringLiteral("wrong"));
+        phone.send("@PZ7@");
+        QVERIFY(phone.waitForReplies(1));
+        QVERIFY2(running->waitForOutputLine(
+                     QStringLiteral("СПРОБА ПІДКЛЮЧЕННЯ ДО ПОРТА > %1").arg(m_folder->mainPort())),
+                 running->transcript());
+
+        QNetworkAccessManager http;
+        const QUrl address(QStringLiteral("http://127.0.0.1:%1/metrics").arg(metricsPort));
+        QString text;
+        // The refused login is counted once its request has been read, and the first tick comes a second
+        // after the start: the scrape is repeated until then.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (text = scrape(http, address))
+                    .contains(QStringLiteral("taxi_gprs_logins_total{result=\"refused\"} 1\n")) &&
+                !text.contains(QStringLiteral("taxi_gprs_ticks_total 0\n")),
+            10000);
+        for (const QString& line : {QStringLiteral("taxi_gprs_terminals_bound 1"),
+                                    QStringLiteral("taxi_gprs_logins_total{result=\"accepted\"} 1"),
+                                    QStringLiteral("taxi_gprs_requests_total{command=\"@PZ7@\"} 1"),
+                                    QStringLiteral("taxi_gprs_database_link_losses_total 0")})
+            QVERIFY2(text.split(QLatin1Char('\n')).contains(line),
+                     qPrintable(line + QStringLiteral(" in\n") + text));
+        const auto value = [&text](const QString& name) {
+            for (const QString& line : text.split(QLatin1Char('\n'))) {
+                if (line.startsWith(name + QLatin1Char(' ')))
+                    return line.section(QLatin1Char(' '), 1).toDouble();
+            }
+            return -1.0;
+        };
+        QVERIFY(value(QStringLiteral("taxi_gprs_replies_sent_total")) >= 1);
+        // The login, the refused login and "@PZ7@" at least; the histogram ends with all of them.
+        QVERIFY(value(QStringLiteral("taxi_gprs_request_duration_seconds_count")) >= 3);
+        QVERIFY(text.contains(QStringLiteral("taxi_gprs_request_duration_seconds_bucket{le=\"+Inf\"} ")));
+        QVERIFY(value(QStringLiteral("taxi_gprs_statement_duration_seconds_count")) >= 1);
+
+        // Read-only, and only that one page.
+        QCOMPARE(statusOf(http, QNetworkRequest(address), "POST"), 404);
+        QCOMPARE(statusOf(http,
+                          QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(metricsPort))),
+                          "GET"),
+                 404);
+    }
+
+    void metricsThatCannotBeServedEndTheStart_data() {
+        QTest::addColumn<bool>("portTaken");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not an address") << false << "--metrics wants an IP address and a port";
+        QTest::newRow("port taken") << true << "Немає можливості віддавати метрики";
+    }
+
+    void metricsThatCannotBeServedEndTheStart() {
+        QFETCH(bool, portTaken);
+        QFETCH(QString, message);
+        prepareFolder();
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost));
+        const QString endpoint = portTaken ? QStringLiteral("127.0.0.1:%1").arg(holder.serverPort())
+                                           : QStringLiteral("localhost:port");
+        auto running = service();
+        QVERIFY(running->start(headlessArguments(true, {QStringLiteral("--metrics"), endpoint})));
+        QVERIFY(running->waitForExit(10000));
+        QCOMPARE(running->exitCode(), 1);
+        QVERIFY2(running->errors().contains(message), running->transcript());
+        QCOMPARE(m_folder->offerRows(), 0);
     }
 
     void terminationSignalStopsTheDistributionAndExitsZero_data() {

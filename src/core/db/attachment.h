@@ -4,6 +4,8 @@
 
 #include <QList>
 #include <QString>
+#include <chrono>
+#include <functional>
 
 namespace Firebird {
 class IAttachment;
@@ -46,6 +48,14 @@ public:
     // The statements prepared on this connection, reused by every Query of its transactions.
     StatementCache& statements() { return m_statements; }
 
+    // Told how long each statement on this connection took, preparing and fetching included.
+    using StatementObserver = std::function<void(std::chrono::nanoseconds took)>;
+    void setStatementObserver(StatementObserver observer) { m_statementObserver = std::move(observer); }
+    void noteStatement(std::chrono::nanoseconds took) const {
+        if (m_statementObserver)
+            m_statementObserver(took);
+    }
+
 private:
     friend class Transaction;
     void enlist(Transaction* transaction) { m_transactions.append(transaction); }
@@ -56,6 +66,7 @@ private:
     QString m_databaseName;
     QList<Transaction*> m_transactions;
     StatementCache m_statements;
+    StatementObserver m_statementObserver;
 };
 
 } // namespace taxi::db

@@ -7,6 +7,7 @@
 #include "core/db/transaction.h"
 #include "core/text_codec.h"
 
+#include <QElapsedTimer>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -246,7 +247,21 @@ Field decodeField(fb::Status& status, Transaction& transaction, IMessageMetadata
 
 // Runs the statement of the lines, prepared on the transaction's attachment or kept there from an earlier
 // use. A statement whose run the client library refuses is dropped, and prepared afresh by its next use.
+// Tells the connection how long a statement took, however it ended.
+class StatementTiming {
+public:
+    explicit StatementTiming(const Attachment& attachment) : m_attachment(attachment) { m_took.start(); }
+    ~StatementTiming() { m_attachment.noteStatement(std::chrono::nanoseconds(m_took.nsecsElapsed())); }
+    StatementTiming(const StatementTiming&) = delete;
+    StatementTiming& operator=(const StatementTiming&) = delete;
+
+private:
+    const Attachment& m_attachment;
+    QElapsedTimer m_took;
+};
+
 template <typename Run> auto runPrepared(Transaction& transaction, const QStringList& lines, Run&& run) {
+    const StatementTiming timing(transaction.attachment());
     StatementCache& statements = transaction.attachment().statements();
     const QByteArray text = toWin1251(lines.join(QLatin1Char('\n')));
     const std::shared_ptr<PreparedStatement> statement = statements.prepared(transaction, text);
