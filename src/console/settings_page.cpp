@@ -144,66 +144,54 @@ bool isShownOnly(const QString& key) {
 const QStringList kConnectionTypes{QStringLiteral("Modem"), QStringLiteral("LAN"), QStringLiteral("Proxy"),
                                    QStringLiteral("Modem Busy")};
 
-QWidget* checkBoxBoundTo(Settings& settings, const QString& key, const QString& caption, QWidget* parent) {
-    auto* box = new QCheckBox(caption, parent);
-    const auto show = [box, &settings, key] {
-        box->setChecked(settings.isOn(key));
-    };
-    QObject::connect(box, &QCheckBox::toggled, box, [&settings, key](bool on) { settings.setOn(key, on); });
-    QObject::connect(&settings, &Settings::changed, box, [show, key](const QString& changed) {
+// The control shows the key's value now and after every change of it, whoever made the change.
+template <typename Show>
+void showSetting(Settings& settings, const QString& key, QWidget* control, Show show) {
+    QObject::connect(&settings, &Settings::changed, control, [show, key](const QString& changed) {
         if (changed == key)
             show();
     });
     show();
+}
+
+QWidget* checkBoxBoundTo(Settings& settings, const QString& key, const QString& caption, QWidget* parent) {
+    auto* box = new QCheckBox(caption, parent);
+    QObject::connect(box, &QCheckBox::toggled, box, [&settings, key](bool on) { settings.setOn(key, on); });
+    showSetting(settings, key, box, [box, &settings, key] { box->setChecked(settings.isOn(key)); });
     return box;
 }
 
 QWidget* lineEditBoundTo(Settings& settings, const QString& key, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
-    const auto show = [edit, &settings, key] {
-        if (edit->text() != settings.text(key))
-            edit->setText(settings.text(key));
-    };
     QObject::connect(edit, &QLineEdit::textEdited, edit,
                      [&settings, key](const QString& text) { settings.setText(key, text); });
-    QObject::connect(&settings, &Settings::changed, edit, [show, key](const QString& changed) {
-        if (changed == key)
-            show();
+    showSetting(settings, key, edit, [edit, &settings, key] {
+        // Setting the same text again would move the operator's cursor to the end.
+        if (edit->text() != settings.text(key))
+            edit->setText(settings.text(key));
     });
-    show();
     return edit;
 }
 
 QWidget* comboBoxBoundTo(Settings& settings, const QString& key, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     combo->addItems(kConnectionTypes);
-    // A value the list does not know (typed into the file) shows as no choice, and stays until one is made.
-    const auto show = [combo, &settings, key] {
-        combo->setCurrentIndex(combo->findText(settings.text(key)));
-    };
     QObject::connect(combo, &QComboBox::activated, combo,
                      [&settings, key, combo] { settings.setText(key, combo->currentText()); });
-    QObject::connect(&settings, &Settings::changed, combo, [show, key](const QString& changed) {
-        if (changed == key)
-            show();
-    });
-    show();
+    // A value the list does not know (typed into the file) shows as no choice, and stays until one is made.
+    showSetting(settings, key, combo,
+                [combo, &settings, key] { combo->setCurrentIndex(combo->findText(settings.text(key))); });
     return combo;
 }
 
 QWidget* labelBoundTo(Settings& settings, const QString& key, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    const auto show = [label, &settings, key] {
+    showSetting(settings, key, label, [label, &settings, key] {
         // The database password is for the complex's administrator, not for whoever passes the screen.
         const QString text = settings.text(key);
         label->setText(key == keys::PASS ? QString(text.size(), QLatin1Char('*')) : text);
-    };
-    QObject::connect(&settings, &Settings::changed, label, [show, key](const QString& changed) {
-        if (changed == key)
-            show();
     });
-    show();
     return label;
 }
 

@@ -8,6 +8,7 @@
 #include "core/text_codec.h"
 #include "support/scripted_operator.h"
 #include "support/service_fixture.h"
+#include "support/widget_lookup.h"
 #include "support/working_folder.h"
 
 #include <QApplication>
@@ -28,23 +29,10 @@
 #include <memory>
 
 using namespace taxi;
+using taxi::test::buttonCalled;
+using taxi::test::child;
 
 namespace {
-
-template <typename Widget> Widget* child(const QObject& parent, const QString& name) {
-    auto* widget = parent.findChild<Widget*>(name);
-    if (!widget)
-        qFatal("no child %s", qPrintable(name));
-    return widget;
-}
-
-QPushButton* buttonCalled(const QWidget& parent, const QString& text) {
-    for (QPushButton* button : parent.findChildren<QPushButton*>()) {
-        if (button->text() == text || button->accessibleName() == text)
-            return button;
-    }
-    qFatal("no button %s", qPrintable(text));
-}
 
 QStringList itemsOf(const QListWidget* list) {
     QStringList items;

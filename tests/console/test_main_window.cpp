@@ -8,6 +8,7 @@
 #include "core/text_codec.h"
 #include "support/scripted_operator.h"
 #include "support/service_fixture.h"
+#include "support/widget_lookup.h"
 #include "support/working_folder.h"
 
 #include <QApplication>
@@ -29,6 +30,8 @@
 #include <memory>
 
 using namespace taxi;
+using taxi::test::buttonCalled;
+using taxi::test::child;
 
 namespace {
 
@@ -44,21 +47,6 @@ const QString kSettingsDatabaseCreated = QStringLiteral(
     "База даних налаштувань зєднань TAXI_GPRS.FDB успішно створена. При потребі збережіть налаштування !!!");
 const QString kNoConnection =
     QStringLiteral("Немає можливості запустити роздачі, так як немає зєднання з базою данних !!!");
-
-template <typename Widget> Widget* child(QWidget& parent, const QString& name) {
-    auto* widget = parent.findChild<Widget*>(name);
-    if (!widget)
-        qFatal("no child %s", qPrintable(name));
-    return widget;
-}
-
-QPushButton* buttonCalled(QWidget& parent, const QString& text) {
-    for (QPushButton* button : parent.findChildren<QPushButton*>()) {
-        if (button->text() == text)
-            return button;
-    }
-    qFatal("no button %s", qPrintable(text));
-}
 
 QColor textColour(const QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);

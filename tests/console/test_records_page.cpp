@@ -1,6 +1,7 @@
 #include "app/service.h"
 #include "console/records_page.h"
 #include "support/service_fixture.h"
+#include "support/widget_lookup.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -14,13 +15,6 @@ using namespace taxi;
 using namespace taxi::test;
 
 namespace {
-
-template <typename Widget> Widget* child(QWidget& parent, const QString& name) {
-    auto* widget = parent.findChild<Widget*>(name);
-    if (!widget)
-        qFatal("no child %s", qPrintable(name));
-    return widget;
-}
 
 bool collapsed(QWidget& page, const QString& group) {
     return child<QFrame>(page, group)->maximumHeight() == 25;
