@@ -24,7 +24,9 @@ using namespace taxi::test;
 
 namespace {
 
-const QByteArray kUpdateNotice = "</DataClient>@";
+// How the answer to an outdated terminal's "@PZ3@" ends: the mark that a terminal's earlier requests are
+// done.
+const QByteArray kOutdatedTerminalAnswered = "</DataClient>@";
 
 // A terminal on a plain blocking socket, for timing round trips to the microsecond without an event loop.
 class TimedTerminal {
@@ -182,7 +184,7 @@ private slots:
         std::map<int, int> sent;
         const auto keepPickingUp = [&] {
             for (auto& [callsign, phone] : phones) {
-                if (int(phone.received().count(kUpdateNotice)) == sent[callsign]) {
+                if (int(phone.received().count(kOutdatedTerminalAnswered)) == sent[callsign]) {
                     phone.send("@PD(00230)@@PZ3@");
                     ++sent[callsign];
                 }

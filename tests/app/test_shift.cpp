@@ -5,7 +5,7 @@
 
 #include "core/db/result_set.h"
 #include "core/text_codec.h"
-#include "support/fake_terminal.h"
+#include "support/driver_session.h"
 #include "support/program.h"
 #include "support/service_fixture.h"
 
@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstdlib>
 
 using namespace taxi::test;
 
@@ -27,10 +28,6 @@ struct Phone {
     FakeTerminal terminal;
     qsizetype checked = 0;
 };
-
-QByteArray encoded(const QString& text) {
-    return text.toUtf8().toBase64();
-}
 
 QByteArray element(const QString& tag, const QByteArray& value) {
     return "<" + tag.toLatin1() + ">" + value + "</" + tag.toLatin1() + ">";
