@@ -77,7 +77,8 @@ private:
 // that no command has there.
 class Flooder {
 public:
-    Flooder(int descriptor, qint64 bytesPerSecond) : m_fd(descriptor), m_bytesPerSecond(bytesPerSecond) {
+    Flooder(int descriptor, qint64 bytesPerSecond)
+        : m_fd(descriptor), m_sliceBytes(bytesPerSecond / kSlicesPerSecond), m_garbage(garbage()) {
         m_thread = std::thread([this] { run(); });
     }
     ~Flooder() {
@@ -88,38 +89,49 @@ public:
     qint64 bytesSent() const { return m_sent; }
 
 private:
-    void run() {
-        constexpr int kSlicesPerSecond = 50;
+    static constexpr int kSlicesPerSecond = 50;
+
+    // Made once: while flooding, this thread only sends, so that what the other terminals feel is the
+    // service's handling of the flood and not the making of it.
+    static QByteArray garbage() {
         std::mt19937 random(7);
         const QByteArray alphabet = "abcdefghijklmnopqrstuvwxyz0123456789 ,.;:()[]{}<>";
+        QByteArray bytes;
+        while (bytes.size() < 1024 * 1024) {
+            switch (random() % 4) {
+            case 0: // a run longer than a request may grow
+                for (int i = 0; i < 1500; ++i)
+                    bytes += alphabet.at(int(random() % alphabet.size()));
+                break;
+            case 1: // half a request, whose end never comes: what follows is not its end
+                bytes += "@PZ7 ";
+                break;
+            case 2: // frames that name no command
+                bytes += "@" + QByteArray::number(quint32(random())) + "@";
+                break;
+            default:
+                bytes += "@S-";
+            }
+        }
+        return bytes;
+    }
+
+    void run() {
+        qsizetype offset = 0;
         while (!m_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1000 / kSlicesPerSecond));
             if (!m_on)
                 continue;
-            QByteArray slice;
-            while (slice.size() < m_bytesPerSecond / kSlicesPerSecond) {
-                switch (random() % 4) {
-                case 0: // a run longer than a request may grow
-                    for (int i = 0; i < 1500; ++i)
-                        slice += alphabet.at(int(random() % alphabet.size()));
-                    break;
-                case 1: // half a request, whose end never comes: what follows is not its end
-                    slice += "@PZ7 ";
-                    break;
-                case 2: // frames that name no command
-                    slice += "@" + QByteArray::number(quint32(random())) + "@";
-                    break;
-                default:
-                    slice += "@S-";
-                }
-            }
-            if (::send(m_fd, slice.constData(), size_t(slice.size()), MSG_NOSIGNAL) > 0)
-                m_sent += slice.size();
+            const qsizetype size = std::min(m_sliceBytes, m_garbage.size() - offset);
+            if (::send(m_fd, m_garbage.constData() + offset, size_t(size), MSG_NOSIGNAL) > 0)
+                m_sent += size;
+            offset = (offset + size) % m_garbage.size();
         }
     }
 
     int m_fd;
-    qint64 m_bytesPerSecond;
+    qsizetype m_sliceBytes;
+    QByteArray m_garbage;
     std::atomic<bool> m_on{false};
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_sent{0};
@@ -272,7 +284,7 @@ private slots:
         }
         Flooder flooder(terminals[2]->descriptor(), 2 * 1024 * 1024);
 
-        constexpr int kRounds = 16;
+        constexpr int kRounds = 24;
         constexpr int kRequestsPerPhase = 40;
         std::vector<double> quiet, flooded, ratios;
         const auto phase = [&](bool flood) {
