@@ -15,6 +15,8 @@ echo "test: tests took $(( $(date +%s) - start )) s"
 
 # The tick must keep time, and memory stay bounded, under a flood of connects on the main port.
 bench/tick-under-flood.sh "${FLOOD_SECONDS:-15}" --check
+# A minute of the soak: 300 terminals on the real program, memory flat, the database clean at the end.
+bench/soak.sh "${SOAK_SECONDS:-60}" --check
 
 # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer. The Firebird
 # client keeps a few allocations for the life of the process; those alone are not reported.

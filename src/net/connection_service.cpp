@@ -31,6 +31,15 @@ QString portText(const Connection* connection) {
     return QString::number(connection->localPort());
 }
 
+QString recordName(DataModule& data, const PortSlot& slot) {
+    data.tranzGprsRizne.commitIfActive();
+    const db::ResultSet records = data.tablGprsRizne.select(
+        {QStringLiteral("SELECT GPRS_SET_KLIENT_FIO FROM GPRS_SET_KLIENT"),
+         QStringLiteral("WHERE (GPRS_SET_KLIENT_PORT = ?) AND (GPRS_SET_KLIENT_POZ = ?)")},
+        {slot.port, slot.callsign});
+    return records.isEmpty() ? QString() : records.first().at(0).toText();
+}
+
 db::ResultSet carOnAir(DataModule& data, int callsign) {
     return data.rizne.select(
         {QStringLiteral("SELECT * FROM ZADIANI_AVTO"), QStringLiteral("WHERE (ZAD_AVTO_POZIVNIY = ?)")},
@@ -260,6 +269,12 @@ void ConnectionService::bindTerminal(int k) {
     DataModule& data = m_services.data;
     PortSlot& slot = m_slots[k];
 
+    // A terminal may come back to its port after an orderly close without a new login. The close took
+    // the name the login had given the slot; without it the record would read "неактивний" while the
+    // terminal is bound, and every request would run under an empty name (no messages, stand rows and
+    // orders written nameless). The name is the record's, as the login took it.
+    if (slot.driverName.isEmpty())
+        slot.driverName = recordName(data, slot);
     setRecordActivity(data, slot.driverName, kActiveRecord);
 
     data.tranzRizne.commitIfActive();

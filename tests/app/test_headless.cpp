@@ -1,4 +1,5 @@
 #include "support/fake_terminal.h"
+#include "support/program.h"
 #include "support/service_fixture.h"
 
 #include <QDeadlineTimer>
@@ -21,10 +22,6 @@
 using namespace taxi::test;
 
 namespace {
-
-QString binary(const QString& relative) {
-    return qEnvironmentVariable("TAXI_GPRS_BINARY_DIR") + relative;
-}
 
 const QString kSecondCopyRefused =
     QStringLiteral("Немає можливості відкриття більше однієї копії програми !!!");
@@ -51,114 +48,6 @@ bool readUntil(int descriptor, const QString& text, int timeoutMs = 15000) {
     }
     return received.contains(wanted);
 }
-
-// A program of this build run as its own process, with its output collected as it comes.
-class Program {
-public:
-    // The temporary folder holds the single-instance lock: one per test keeps tests apart from each other
-    // and from a service really running on this machine.
-    Program(const QString& relativePath, const QString& tempFolder) : m_path(binary(relativePath)) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TMPDIR"), tempFolder);
-        m_process.setProcessEnvironment(environment);
-    }
-
-    ~Program() {
-        if (isRunning()) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-    bool start(const QStringList& arguments) {
-        m_process.start(m_path, arguments);
-        return m_process.waitForStarted(5000);
-    }
-
-    // Only to a program still running: a pid of 0 would signal the test's own process group.
-    void signal(int signalNumber) const {
-        if (const qint64 pid = m_process.processId(); pid > 0)
-            ::kill(pid_t(pid), signalNumber);
-    }
-
-    // The program's stdout goes to this descriptor instead of being collected.
-    void sendOutputTo(int descriptor) {
-        m_process.setChildProcessModifier([descriptor] { ::dup2(descriptor, STDOUT_FILENO); });
-    }
-
-    // The program starts with this limit of open files, as a system's default would give it.
-    void startWithOpenFilesLimit(rlim_t softLimit) {
-        m_process.setChildProcessModifier([softLimit] {
-            rlimit limit{};
-            ::getrlimit(RLIMIT_NOFILE, &limit);
-            limit.rlim_cur = softLimit;
-            ::setrlimit(RLIMIT_NOFILE, &limit);
-        });
-    }
-
-    // The limit of open files the running program has now: soft and hard.
-    std::pair<QString, QString> openFilesLimit() const {
-        QFile limits(QStringLiteral("/proc/%1/limits").arg(m_process.processId()));
-        if (!limits.open(QIODevice::ReadOnly))
-            return {};
-        for (const QByteArray& line : limits.readAll().split('\n')) {
-            if (line.startsWith("Max open files")) {
-                const QStringList fields =
-                    QString::fromLatin1(line.mid(26)).simplified().split(QLatin1Char(' '));
-                return {fields.value(0), fields.value(1)};
-            }
-        }
-        return {};
-    }
-
-    // Runs the event loop meanwhile, so that terminals of the test keep working.
-    bool waitForExit(int timeoutMs) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (isRunning() && !deadline.hasExpired())
-            QTest::qWait(5);
-        collect();
-        return !isRunning();
-    }
-
-    bool waitForOutputLine(const QString& line, int timeoutMs = 15000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (!outputLines().contains(line) && !deadline.hasExpired() && isRunning())
-            QTest::qWait(5);
-        return outputLines().contains(line);
-    }
-
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    // Exit status 0..255 of a program that ended by itself; -1 when a signal ended it.
-    int exitCode() const {
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    }
-
-    QStringList outputLines() {
-        collect();
-        return QString::fromUtf8(m_output).split(QLatin1Char('\n'));
-    }
-    QString output() {
-        collect();
-        return QString::fromUtf8(m_output);
-    }
-    QString errors() {
-        collect();
-        return QString::fromUtf8(m_errors);
-    }
-    // For a failed check: what the program said.
-    QByteArray transcript() { return (output() + QStringLiteral("\n--- stderr ---\n") + errors()).toUtf8(); }
-
-private:
-    void collect() {
-        m_output += m_process.readAllStandardOutput();
-        m_errors += m_process.readAllStandardError();
-    }
-
-    QString m_path;
-    QProcess m_process;
-    QByteArray m_output;
-    QByteArray m_errors;
-};
 
 int statusOf(QNetworkAccessManager& http, const QNetworkRequest& request, const QByteArray& verb,
              QByteArray* body = nullptr) {
@@ -255,7 +144,7 @@ private slots:
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         program.setProcessEnvironment(environment);
-        program.start(binary(QStringLiteral("/src/app/taxi-gprs")), {option});
+        program.start(builtProgram(QStringLiteral("/src/app/taxi-gprs")), {option});
         QVERIFY(program.waitForFinished(10000));
         const QString output = QString::fromUtf8(program.readAllStandardOutput());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);

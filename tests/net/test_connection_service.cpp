@@ -102,6 +102,13 @@ private slots:
         QVERIFY(m_session->listenerOf(11).isListening()); // the terminal may come back without a new login
         QVERIFY(phone.connectTo(folder().driver(11).port));
         QTRY_COMPARE(folder().offerRows(11), 1);
+        // Back without a new login, he is the driver of his record again: marked active, and his
+        // requests act under his name (his personal message is listed for it).
+        QCOMPARE(activity(11), QStringLiteral("АКТИВНИЙ"));
+        QCOMPARE(m_session->slotOf(11).driverName, folder().driver(11).name);
+        phone.send("@OSOBPOV@");
+        QVERIFY(phone.waitForReplies(1));
+        QVERIFY(!phone.received().contains(encoded(QStringLiteral("немає не прочитаних повідомлень"))));
     }
 
     void boundOfferRowCanBeUpdatedByDispatchersAtOnce() {

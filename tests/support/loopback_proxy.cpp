@@ -28,6 +28,11 @@ private:
         while (QTcpSocket* client = m_server->nextPendingConnection()) {
             client->setParent(this);
             auto* upstream = new QTcpSocket(this);
+            // A relay must not hold small packets back: the database's request-and-answer exchanges would
+            // each wait for a delayed acknowledgement.
+            client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            connect(upstream, &QTcpSocket::connected, upstream,
+                    [upstream] { upstream->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
             const auto pipe = [](QTcpSocket* from, QTcpSocket* to) {
                 connect(from, &QTcpSocket::readyRead, to, [from, to] { to->write(from->readAll()); });
                 connect(from, &QTcpSocket::disconnected, to, [to] { to->disconnectFromHost(); });

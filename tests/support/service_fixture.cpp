@@ -144,6 +144,24 @@ int ServiceFolder::markedCars() {
         {QStringLiteral("%{GPRS}%")});
 }
 
+QMap<int, QString> ServiceFolder::recordActivities() {
+    const WorkingFolder inFolder(path());
+    db::Attachment records;
+    records.attach(DataModule::kSettingsDatabaseFile, m_credentials);
+    QMap<int, QString> activities;
+    {
+        db::Transaction transaction(records);
+        const db::ResultSet rows =
+            db::Query(transaction)
+                .select({QStringLiteral(
+                    "SELECT GPRS_SET_KLIENT_POZ, GPRS_SET_KLIENT_ACTIVNIST FROM GPRS_SET_KLIENT")});
+        for (const db::Row& row : rows.rows())
+            activities.insert(row.at(0).toInt(), row.at(1).toText());
+    }
+    records.detach();
+    return activities;
+}
+
 RunningService::RunningService(ServiceFolder& folder, bool pressStart) : m_workingFolder(folder.path()) {
     m_service = std::make_unique<Service>(m_operator);
     m_service->startUp();

@@ -44,6 +44,9 @@ public:
 
     // Extra lines of SETSERVER.INI as "SECTION/KEY" → value (written before the service starts).
     void writeSettings(const QMap<QString, QString>& extra = {});
+    // One more driver with a record (before createSettingsDatabase); his car and name in the dispatcher
+    // database are the caller's to add.
+    void addDriver(const DemoDriver& driver) { m_drivers.append(driver); }
     // Changes a driver's record (before createSettingsDatabase), e.g. to a port another driver has.
     void changeRecord(int callsign, quint16 port, const QString& password);
     // Creates TAXI_GPRS.FDB the way the service does and fills in the drivers' records.
@@ -57,6 +60,9 @@ public:
     // The marks of bound terminals: offer rows (of one callsign, or of all) and cars marked "{GPRS}".
     int offerRows(std::optional<int> callsign = std::nullopt);
     int markedCars();
+    // The activity of every connection record by callsign. TAXI_GPRS.FDB is the service's alone while it
+    // runs: ask only when no service is running in the folder.
+    QMap<int, QString> recordActivities();
 
 private:
     TestDatabases m_databases;
