@@ -222,6 +222,15 @@ CREATE TABLE REFLESH_DANI_VODIY_GPRS (
   CONSTRAINT PK_REFLESH_DANI_VODIY_GPRS PRIMARY KEY (REFLESH_VODIY_POZ)
 );
 
+/* New rows of these tables take the greatest number plus one, read inside the INSERT. Firebird finds a
+   greatest value through a descending index only; without one every insert reads the whole table, and
+   the journal alone grows by thousands of rows a day. */
+CREATE DESCENDING INDEX IX_BL_VODII_NOMER_DESC ON BL_VODII (BL_VODIY_NOMER);
+CREATE DESCENDING INDEX IX_MSG_FOR_VODIY_NP_DESC ON MSG_FOR_VODIY (MSG_FOR_VODIY_NP);
+CREATE DESCENDING INDEX IX_OPITUVANNYA_NUMBER_DESC ON OPITUVANNYA_VODIY (OP_NUMBER);
+CREATE DESCENDING INDEX IX_SKARGA_VODYA_NP_DESC ON SKARGA_VODYA (SKARGA_VODYA_NP);
+CREATE DESCENDING INDEX IX_DYA_VODIY_GPRS_NP_DESC ON DYA_VODIY_GPRS (DYA_VODIY_GPRS_NP);
+
 SET TERM ^ ;
 
 /* The service tells the addressed driver about a new message. */

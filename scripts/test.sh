@@ -16,6 +16,14 @@ echo "test: tests took $(( $(date +%s) - start )) s"
 # The tick must keep time, and memory stay bounded, under a flood of connects on the main port.
 bench/tick-under-flood.sh "${FLOOD_SECONDS:-15}" --check
 
+# A few seconds of each of the other benchmarks, so that they keep working; their figures come from full
+# runs on a quiet machine (bench/RESULTS.md), not from here.
+start=$(date +%s)
+for bench in database-limit terminal-throughput push-latency footprint; do
+  bench/$bench.sh --smoke
+done
+echo "test: benchmark smoke runs took $(( $(date +%s) - start )) s"
+
 # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer. The Firebird
 # client keeps a few allocations for the life of the process; those alone are not reported.
 start=$(date +%s)
