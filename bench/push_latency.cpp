@@ -112,10 +112,11 @@ int main(int argc, char* argv[]) {
         const int terminals = arguments.number(QStringLiteral("--terminals"), smoke ? 50 : 1000);
         const int offers = arguments.number(QStringLiteral("--offers"), smoke ? 20 : 200);
 
-        // An offer stays unconfirmed through the run: no time-out withdraws it and sends a second notice.
-        Fleet fleet(terminals, {{QStringLiteral("GPRS_TAXI/CHAS_ZN_SEK"), QStringLiteral("3600")}});
+        // A driver accepts well within the time for confirming, and no time-out withdraws an offer.
+        Fleet fleet(terminals, {{QStringLiteral("GPRS_TAXI/CHAS_ZN_SEK"), QStringLiteral("60")}});
         if (!fleet.bind(terminals))
             return 2;
+        fleet.terminals().answerOffers("@PZ7@@PRZ@");
         std::printf("terminals %d: bound\n", terminals);
         Offers result = runBeside([&] { return giveOrders(fleet, offers, terminals); });
 

@@ -13,7 +13,7 @@ namespace taxi::bench {
 
 StatementLimit measureStatementLimit(const QString& databaseName, const db::Credentials& credentials,
                                      const test::DemoDriver& driver, Preparing preparing,
-                                     std::chrono::milliseconds duration) {
+                                     std::chrono::milliseconds duration, Workload workload) {
     Settings settings;
     DataModule data(settings);
     data.baza.attach(databaseName, credentials);
@@ -27,7 +27,13 @@ StatementLimit measureStatementLimit(const QString& databaseName, const db::Cred
     StatementLimit limit;
     QElapsedTimer running;
     running.start();
-    while (running.elapsed() < duration.count()) {
+    while (workload == Workload::Statement && running.elapsed() < duration.count()) {
+        for (int i = 0; i < 100; ++i)
+            unreadMessages(data, slot);
+        data.tranzRizne.commitIfActive();
+        limit.requests += 100;
+    }
+    while (workload == Workload::Requests && running.elapsed() < duration.count()) {
         // "@PZ7@": the count runs in the general transaction, which the dispatch commits after it.
         unreadMessages(data, slot);
         data.tranzRizne.commitIfActive();

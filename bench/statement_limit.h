@@ -15,7 +15,7 @@ namespace taxi::bench {
 // service runs them in, run one pair after the other by the data layer on a connection of its own,
 // without sockets, framing or replies.
 struct StatementLimit {
-    qint64 requests = 0;
+    qint64 requests = 0; // or statements, for Workload::Statement
     double seconds = 0;
     double perSecond() const { return seconds > 0 ? double(requests) / seconds : 0; }
 };
@@ -25,9 +25,15 @@ enum class Preparing {
     Once,     // the statements are kept by the connection
 };
 
+enum class Workload {
+    Requests,  // "@PZ7@" and "@S@" by turns, each in its transactions
+    Statement, // the count of "@PZ7@" alone, a hundred in a transaction: what a prepare costs one statement
+};
+
 // Runs for that long for a driver in the pool (no stand, so "@PZ7@" reads no stand rows).
 StatementLimit measureStatementLimit(const QString& databaseName, const db::Credentials& credentials,
                                      const test::DemoDriver& driver, Preparing preparing,
-                                     std::chrono::milliseconds duration);
+                                     std::chrono::milliseconds duration,
+                                     Workload workload = Workload::Requests);
 
 } // namespace taxi::bench

@@ -46,7 +46,7 @@ sockaddr_in loopback(quint16 port) {
 int connectTo(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        throw std::runtime_error("no socket for a terminal (is the limit of open files too low?)");
+        return -1; // out of descriptors: the terminal tries again and is counted as failed in the end
     const int noDelay = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     const sockaddr_in address = loopback(port);
@@ -187,13 +187,19 @@ void TerminalSwarm::loop(int count, const QList<QByteArray>& cycle, Clock::durat
             ++m_looping;
             sendNext(terminal, now);
         }
-        if (m_looping == 0)
+        if (m_looping == 0) {
+            m_loopRunning = false;
             m_loopDone = true;
+        }
     });
 }
 
 LoopFigures TerminalSwarm::takeLoopFigures() {
     return std::move(m_figures);
+}
+
+void TerminalSwarm::answerOffers(const QByteArray& requests) {
+    post([this, requests] { m_offerAnswer = requests; });
 }
 
 Clock::time_point TerminalSwarm::lastOffer(int i) const {
@@ -328,6 +334,7 @@ void TerminalSwarm::readAnswers(Terminal& terminal) {
         if (received <= 0) { // the service closed the connection
             if (terminal.stage == Stage::Bound) {
                 terminal.stage = Stage::Failed;
+                --m_bound;
                 ++m_failed;
                 closeSockets(terminal);
                 stopLooping(terminal);
@@ -357,8 +364,11 @@ void TerminalSwarm::readAnswers(Terminal& terminal) {
 
 void TerminalSwarm::onFrame(Terminal& terminal, QByteArrayView frame, Clock::time_point now) {
     if (frame.startsWith(kNotice)) {
-        if (frame == kOfferNotice)
-            terminal.lastOffer = now.time_since_epoch().count();
+        if (frame != kOfferNotice)
+            return;
+        terminal.lastOffer = now.time_since_epoch().count();
+        if (terminal.stage == Stage::Bound && !terminal.looping && !m_offerAnswer.isEmpty())
+            sendAll(terminal.fd, m_offerAnswer);
         return;
     }
     if (terminal.stage == Stage::Greeting) {

@@ -58,6 +58,9 @@ public:
     // When terminal i last received the offer notice "<Action>RefleshDataZam</Action>@"; the epoch when
     // never.
     Clock::time_point lastOffer(int i) const;
+    // What a bound terminal that is not in a request loop sends when an offer notice arrives (nothing
+    // unless told), e.g. "@PZ7@@PRZ@": it reads the offered order and accepts it, as a driver does.
+    void answerOffers(const QByteArray& requests);
 
 private:
     struct Terminal;
@@ -94,6 +97,8 @@ private:
     int m_binding = 0;
     std::atomic<int> m_bound{0};
     std::atomic<int> m_failed{0};
+
+    QByteArray m_offerAnswer;
 
     // The request loop (swarm thread only, but for the flag)
     QList<QByteArray> m_cycle;

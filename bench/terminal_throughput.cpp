@@ -3,10 +3,11 @@
 //
 // Runs the whole service in this process on a fleet of drivers and binds N real TCP terminals for every N
 // (more are bound for the next N). In each round the terminals send "@PZ7@" and "@S@" by turns, each
-// after the answer to the last, measured after a warm-up; right after, with the terminals quiet, the same
-// statements run through the data layer alone for as long, prepared once and then prepared each time.
-// The machine is shared and its speed drifts: each round's ratio compares figures taken a few seconds
-// apart, and the medians of the rounds are printed.
+// after the answer to the last, measured after a warm-up; with the terminals quiet, the same statements
+// run through the data layer alone for as long, prepared once (before the first round and after each)
+// and prepared each time. The machine is shared and its speed drifts: each round's service is compared
+// with the mean of the limits measured right before and right after it, and the medians of the rounds
+// are printed.
 //
 //   terminal_throughput [--terminals 50,200,1000] [--seconds MEASURED] [--rounds R] [--smoke] [--check]
 //
@@ -106,12 +107,16 @@ int main(int argc, char* argv[]) {
                 return 2;
             std::printf("terminals %d: bound (%.1f s)\n", count, double(binding.elapsed()) / 1000);
             Measured result{count, {}, {}, {}, {}, {}, {}};
+            // Each round's service is compared with the limit measured right before and right after it.
+            double onceBefore = limitOf(fleet, Preparing::Once, measured);
             for (int round = 1; round <= rounds; ++round) {
                 result.perSecond.append(
                     serviceLoop(fleet, count, warmUp, measured, result.latenciesUs, result.busy));
-                result.limitOnce.append(limitOf(fleet, Preparing::Once, measured));
+                const double onceAfter = limitOf(fleet, Preparing::Once, measured);
+                result.limitOnce.append((onceBefore + onceAfter) / 2);
                 result.limitEachTime.append(limitOf(fleet, Preparing::EachTime, measured));
                 result.ratios.append(result.perSecond.last() / result.limitOnce.last());
+                onceBefore = onceAfter;
                 std::printf(
                     "terminals %d, round %d: %.0f requests/s (service thread busy %.0f%%); limit %.0f "
                     "prepared once, %.0f prepared each time; ratio %.2f\n",
