@@ -3,6 +3,7 @@
 #include "app/open_files_limit.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <cstdio>
 #include <stdexcept>
 
@@ -43,12 +44,23 @@ QList<int> BenchArguments::numbers(const QString& name, const QList<int>& byDefa
     return byDefault;
 }
 
+namespace {
+// The machine's load averages over 1, 5 and 15 minutes: on a shared machine they tell which runs to trust.
+QByteArray loadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').mid(0, 3).join(' ') : QByteArray("?");
+}
+} // namespace
+
 int benchMain(int argc, char* argv[], const char* name,
               const std::function<int(const BenchArguments&)>& run) {
     try {
         QCoreApplication application(argc, argv);
         raiseOpenFilesLimit();
-        return run(BenchArguments(application.arguments()));
+        std::printf("load average at the start: %s\n", loadAverage().constData());
+        const int status = run(BenchArguments(application.arguments()));
+        std::printf("load average at the end: %s\n", loadAverage().constData());
+        return status;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s: %s\n", name, error.what());
         return 2;

@@ -5,8 +5,10 @@
 // menu. Another connection, on a thread of its own, then does what a dispatcher's program does to give an
 // order to a terminal driver, one driver after the other: the order comes in (a commit), then the order
 // and the driver's row name each other (a commit), then the driver's offer row is marked (the timed
-// commit), whose event brings the offer to the terminal. The latency runs from the start of that commit
-// to the notice's arrival; the events of the commit before it are part of what the service has to do.
+// commit), whose event brings the offer to the terminal. The latency runs from the moment that commit is
+// done (the database posts the event as it commits) to the notice's arrival; the commit's own time, the
+// database's writing, is printed apart. The events of the commit before it are part of what the service
+// has to do.
 //
 //   push_latency [--terminals N] [--offers K] [--smoke] [--check]
 //
@@ -88,16 +90,17 @@ Offers giveOrders(Fleet& fleet, int offers, int terminals) {
         const Clock::time_point before = fleet.terminals().lastOffer(terminal);
         const Clock::time_point committing = Clock::now();
         transaction.commitIfActive();
+        const Clock::time_point committed = Clock::now();
         result.commitsUs.push_back(
-            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - committing).count());
-        while (fleet.terminals().lastOffer(terminal) == before && Clock::now() - committing < kOfferLimit)
+            std::chrono::duration_cast<std::chrono::microseconds>(committed - committing).count());
+        while (fleet.terminals().lastOffer(terminal) == before && Clock::now() - committed < kOfferLimit)
             std::this_thread::sleep_for(100us);
         const Clock::time_point arrived = fleet.terminals().lastOffer(terminal);
         if (arrived == before)
             ++result.lost;
         else
-            result.latenciesUs.push_back(
-                std::chrono::duration_cast<std::chrono::microseconds>(arrived - committing).count());
+            result.latenciesUs.push_back(std::max<qint64>(
+                0, std::chrono::duration_cast<std::chrono::microseconds>(arrived - committed).count()));
         pause();
     }
     dispatcher.detach();
