@@ -9,13 +9,18 @@
 // with the mean of the limits measured right before and right after it, and the medians of the rounds
 // are printed.
 //
-//   terminal_throughput [--terminals 50,200,1000] [--seconds MEASURED] [--rounds R] [--smoke] [--check]
+//   terminal_throughput [--terminals 50,200,1000] [--seconds MEASURED] [--rounds R] [--prepared-each-time]
+//                       [--smoke] [--check]
+//
+// --prepared-each-time makes the service prepare every statement on each use, as it did before its
+// connections kept them.
 //
 // The last line, "ratio: 0.NN", is the median of the rounds' ratios of the service's requests a second at
 // kTargetTerminals terminals (or the nearest number measured) to the limit with the statements prepared
 // once. --check exits 1 when it is below kLeastRatio; a run that could not be made (terminals not bound,
 // answers missing) exits 2.
 
+#include "app/service.h"
 #include "bench/bench_arguments.h"
 #include "bench/fleet.h"
 #include "bench/latency_summary.h"
@@ -99,6 +104,11 @@ int main(int argc, char* argv[]) {
         const auto warmUp = smoke ? 1s : 2s;
 
         Fleet fleet(*std::max_element(counts.begin(), counts.end()));
+        if (arguments.has(QStringLiteral("--prepared-each-time"))) {
+            // The service as it was before its connections kept their statements.
+            fleet.service().data.baza.statements().setCapacity(0);
+            fleet.service().data.bazaGprs.statements().setCapacity(0);
+        }
         QList<Measured> results;
         for (const int count : counts) {
             QElapsedTimer binding;
