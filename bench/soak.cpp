@@ -13,6 +13,7 @@
 // With --check it exits 1 when a check fails: the service ended, a reply was lost or malformed, the
 // resident memory grew by 5 % or more after the warm-up, or the database was left unclean.
 
+#include "bench/resident_memory.h"
 #include "core/db/result_set.h"
 #include "core/text_codec.h"
 #include "support/service_fixture.h"
@@ -46,6 +47,7 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using taxi::bench::residentKb;
 using Ms = std::chrono::milliseconds;
 
 constexpr int kFirstCallsign = 1001;
@@ -142,17 +144,6 @@ double cpuSeconds(pid_t pid) {
     const QList<QByteArray> fields = stat.readAll().split(')').value(1).trimmed().split(' ');
     return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
            double(::sysconf(_SC_CLK_TCK));
-}
-
-qint64 residentKb(pid_t pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
 }
 
 sockaddr_in loopback(quint16 port) {

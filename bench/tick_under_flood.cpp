@@ -9,11 +9,11 @@
 // With --check it exits 1 when a gap reached two seconds or the memory grew without bound.
 
 #include "app/service.h"
+#include "bench/resident_memory.h"
 #include "support/service_fixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTimer>
 #include <arpa/inet.h>
 #include <atomic>
@@ -31,17 +31,6 @@ constexpr qint64 kLongestAllowedGapMs = 2000;
 // Growth of the resident memory over the flood that still counts as bounded: the monitoring log at its
 // greatest length, the connections in flight and the allocator's slack fit well within it.
 constexpr qint64 kAllowedGrowthKb = 64 * 1024;
-
-qint64 residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
 
 // Connects to the port and hangs up at once, over and over, until told to stop.
 void flood(quint16 port, const std::atomic<bool>& stop, std::atomic<qint64>& connects) {
@@ -62,6 +51,8 @@ void flood(quint16 port, const std::atomic<bool>& stop, std::atomic<qint64>& con
 }
 
 } // namespace
+
+using taxi::bench::residentKb;
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);

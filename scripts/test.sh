@@ -18,6 +18,14 @@ bench/tick-under-flood.sh "${FLOOD_SECONDS:-15}" --check
 # A minute of the soak: 300 terminals on the real program, memory flat, the database clean at the end.
 bench/soak.sh "${SOAK_SECONDS:-60}" --check
 
+# A few seconds of each of the other benchmarks, so that they keep working; their figures come from full
+# runs on a quiet machine (bench/RESULTS.md), not from here.
+start=$(date +%s)
+for bench in database-limit terminal-throughput push-latency footprint; do
+  bench/$bench.sh --smoke
+done
+echo "test: benchmark smoke runs took $(( $(date +%s) - start )) s"
+
 # The same tests once more under AddressSanitizer and UndefinedBehaviorSanitizer. The Firebird
 # client keeps a few allocations for the life of the process; those alone are not reported.
 start=$(date +%s)

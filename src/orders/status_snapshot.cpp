@@ -36,17 +36,6 @@ QString localDateTimeText(const QDateTime& moment) {
     return moment.time() == QTime(0, 0) ? databaseDate(moment.date()) : operatorTimestamp(moment);
 }
 
-int unreadMessages(DataModule& data, const net::PortSlot& slot) {
-    return data.rizne
-        .select({QStringLiteral("SELECT COUNT(MSG_FOR_VODIY_NP) FROM MSG_FOR_VODIY"),
-                 QStringLiteral("WHERE (MSG_FOR_VODIY_DREADER is null) and (MSG_FOR_VODIY_STATUS <> 'A') AND "
-                                "(MSG_FOR_VODIY_FIO = ?) AND (MSG_FOR_VODIY_POZ = ?)")},
-                {slot.driverName, slot.callsign})
-        .first()
-        .at(0)
-        .toInt();
-}
-
 int unansweredPolls(DataModule& data, const net::PortSlot& slot) {
     return data.rizne
         .select({QStringLiteral("SELECT COUNT(OP_NUMBER) FROM OPITUVANNYA_VODIY"),
@@ -61,6 +50,17 @@ int unansweredPolls(DataModule& data, const net::PortSlot& slot) {
 }
 
 } // namespace
+
+int unreadMessages(DataModule& data, const net::PortSlot& slot) {
+    return data.rizne
+        .select({QStringLiteral("SELECT COUNT(MSG_FOR_VODIY_NP) FROM MSG_FOR_VODIY"),
+                 QStringLiteral("WHERE (MSG_FOR_VODIY_DREADER is null) and (MSG_FOR_VODIY_STATUS <> 'A') AND "
+                                "(MSG_FOR_VODIY_FIO = ?) AND (MSG_FOR_VODIY_POZ = ?)")},
+                {slot.driverName, slot.callsign})
+        .first()
+        .at(0)
+        .toInt();
+}
 
 void sendStatusSnapshot(const net::RequestContext& context) {
     Services& services = context.services;

@@ -182,6 +182,20 @@ private slots:
         QCOMPARE(m_db.statements().size(), 0);
     }
 
+    // The connection keeps a bounded number of statements: the one used longest ago makes room.
+    void leastRecentlyUsedStatementMakesRoom() {
+        m_db.statements().setCapacity(3);
+        Transaction transaction(m_db);
+        Query query(transaction);
+        for (const char* mark : {"a", "b", "a", "c"})
+            query.select({QStringLiteral("SELECT COUNT(*) FROM T /* %1 */").arg(QLatin1String(mark))});
+        // The count of the monitoring tables is the fourth statement: b, used longest ago, makes room.
+        QCOMPARE(preparedOnServer(QStringLiteral("/* b */")), 0);
+        QCOMPARE(preparedOnServer(QStringLiteral("/* a */")), 1);
+        QCOMPARE(preparedOnServer(QStringLiteral("/* c */")), 1);
+        QCOMPARE(m_db.statements().size(), 3);
+    }
+
     // A kept statement runs in whichever transaction uses it: one transaction's end is not another's.
     void keptStatementRunsInEveryTransaction() {
         const QStringList insert{QStringLiteral("INSERT INTO T (ID) VALUES (?) /* each */")};

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <stdexcept>
 
@@ -25,10 +26,27 @@ const QList<std::pair<int, QString>> kDemoLogins{
 
 } // namespace
 
+QList<quint16> freeListeningPorts(int count) {
+    // Outgoing connections take their ports from 32768 up on Linux. A random start keeps two runs at the
+    // same time apart.
+    constexpr int kLowest = 10000;
+    constexpr int kBelowOutgoing = 32768;
+    QList<quint16> ports;
+    int port = kLowest + int(QRandomGenerator::global()->bounded(kBelowOutgoing - kLowest - count));
+    for (; ports.size() < count && port < kBelowOutgoing; ++port) {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::Any, quint16(port)))
+            ports.append(quint16(port));
+    }
+    if (ports.size() < count)
+        throw std::runtime_error("not enough free ports below the range of outgoing connections");
+    return ports;
+}
+
+// Not one the system hands out: between being found and being listened on, such a port could become the
+// local end of a terminal's or a database connection of another test.
 quint16 freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    return freeListeningPorts(1).first();
 }
 
 ServiceFolder::ServiceFolder() {
@@ -37,9 +55,10 @@ ServiceFolder::ServiceFolder() {
         throw std::runtime_error("the local Firebird server's SYSDBA password is not readable");
     m_credentials = *server;
     m_dispatcherPath = m_databases.freshDispatcherDatabase(true);
-    m_mainPort = freePort();
+    const QList<quint16> ports = freeListeningPorts(int(kDemoLogins.size()) + 1);
+    m_mainPort = ports.first();
     for (const auto& [callsign, name] : kDemoLogins)
-        m_drivers.append({callsign, name, freePort(), QStringLiteral("1111")});
+        m_drivers.append({callsign, name, ports.at(m_drivers.size() + 1), QStringLiteral("1111")});
 }
 
 ServiceFolder::~ServiceFolder() {
@@ -62,6 +81,26 @@ void ServiceFolder::changeRecord(int callsign, quint16 port, const QString& pass
             driver.password = password;
         }
     }
+}
+
+void ServiceFolder::addFleet(int count) {
+    constexpr int kFirstCallsign = 1001;
+    const QList<quint16> ports = freeListeningPorts(count);
+    db::Transaction transaction(dispatcher());
+    db::Query query(transaction);
+    for (int i = 0; i < count; ++i) {
+        const int callsign = kFirstCallsign + i;
+        const QString name = QStringLiteral("Водій флоту %1").arg(callsign);
+        m_drivers.append({callsign, name, ports.at(i), QStringLiteral("%1").arg(callsign)});
+        query.execute({QStringLiteral("INSERT INTO VODII (TABL_VODIY_NOMER, TABL_VODIY_FIO) VALUES (?, ?)")},
+                      {callsign, name});
+        query.execute(
+            {QStringLiteral("INSERT INTO DANI_AVTO (TABL_AVTO_NOMER, TABL_AVTO_POZIVN, "
+                            "TABL_AVTO_NOM_VODIY, TABL_AVTO_MODEL, TABL_AVTO_KOLIR, TABL_AVTO_KUZOV) "
+                            "VALUES (?, ?, ?, 'Деу Ланос', 'білий', 'седан')")},
+            {callsign, callsign, callsign});
+    }
+    transaction.commitIfActive();
 }
 
 void ServiceFolder::writeSettings(const QMap<QString, QString>& extra) {
@@ -110,18 +149,21 @@ void ServiceFolder::createSettingsDatabase() {
     records.detach();
 }
 
-db::ResultSet ServiceFolder::dispatcherSelect(const QStringList& lines, const db::SqlParams& params) {
+db::Attachment& ServiceFolder::dispatcher() {
     if (!m_dispatcher) {
         m_dispatcher = std::make_unique<db::Attachment>();
-        m_dispatcher->attach(QStringLiteral("localhost:") + m_dispatcherPath, m_credentials);
+        m_dispatcher->attach(dispatcherDatabaseName(), m_credentials);
     }
-    db::Transaction transaction(*m_dispatcher);
+    return *m_dispatcher;
+}
+
+db::ResultSet ServiceFolder::dispatcherSelect(const QStringList& lines, const db::SqlParams& params) {
+    db::Transaction transaction(dispatcher());
     return db::Query(transaction).select(lines, params);
 }
 
 void ServiceFolder::dispatcherExecute(const QStringList& lines, const db::SqlParams& params) {
-    dispatcherSelect({QStringLiteral("SELECT 1 FROM RDB$DATABASE")});
-    db::Transaction transaction(*m_dispatcher);
+    db::Transaction transaction(dispatcher());
     db::Query(transaction).execute(lines, params);
     transaction.commitIfActive();
 }

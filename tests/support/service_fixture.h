@@ -49,6 +49,13 @@ public:
     void addDriver(const DemoDriver& driver) { m_drivers.append(driver); }
     // Changes a driver's record (before createSettingsDatabase), e.g. to a port another driver has.
     void changeRecord(int callsign, quint16 port, const QString& password);
+    // Adds that many drivers to the demo city's (before createSettingsDatabase), callsigns from 1001 on:
+    // each with a car assigned to him in the dispatcher database and a connection record on a port of his
+    // own. The ports lie below the system's range for outgoing connections, so that none of a thousand
+    // terminals' sockets can take a driver's port before his login opens it.
+    void addFleet(int count);
+    // The dispatcher database as another program on this machine names it.
+    QString dispatcherDatabaseName() const { return QStringLiteral("localhost:") + m_dispatcherPath; }
     // Creates TAXI_GPRS.FDB the way the service does and fills in the drivers' records.
     void createSettingsDatabase();
 
@@ -65,6 +72,8 @@ public:
     QMap<int, QString> recordActivities();
 
 private:
+    db::Attachment& dispatcher();
+
     TestDatabases m_databases;
     LoopbackProxy m_network{kFirebirdServerPort};
     db::Credentials m_credentials;
@@ -76,6 +85,8 @@ private:
 
 // A free TCP port on the loopback address (free at the moment of asking).
 quint16 freePort();
+// That many ports free on every address at the moment of asking, below the range of outgoing connections.
+QList<quint16> freeListeningPorts(int count);
 
 // The service itself, in this process, in a ServiceFolder: started and distributing.
 class RunningService {
